@@ -1,0 +1,53 @@
+# Velkaron: `make demo` and `make test` are all a fresh Debian machine needs.
+#   make deps    install the tool chain (mingw-w64, Wine 32/64, Xvfb, ...) where it is missing
+#   make build   the three libraries, the sample configuration and the command-line hosts in dist/
+#   make test    build, then run every test of the three builds
+#   make demo    build, then load each library the way the host does and list its fields
+
+PRESETS := linux win64 win32
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth
+# A command (or file) each package provides: what is missing decides whether to install.
+NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
+  x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
+  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt
+
+.PHONY: all deps build test demo clean
+all: build
+
+deps:
+	@missing=""; for n in $(NEEDED); do \
+	  case $$n in /*) [ -e $$n ] || missing="$$missing $$n";; \
+	              *) command -v $$n >/dev/null 2>&1 || missing="$$missing $$n";; esac; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing the tool chain (missing:$$missing)"; \
+	  $(SUDO) dpkg --add-architecture i386 && \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $(APT_PACKAGES) googletest >/dev/null || exit 1; \
+	fi
+
+build: deps
+	@for p in $(PRESETS); do \
+	  cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; done
+	@mkdir -p dist
+	cp build/linux/Velkaron.so build/win32/Velkaron.wdx build/win64/Velkaron.w64 dist/
+	cp config/Velkaron.sample.ini dist/
+	cp build/linux/plughost build/win32/plughost32.exe build/win64/plughost64.exe dist/
+
+test: build
+	@failed=""; for p in $(PRESETS); do \
+	  echo "=== $$p ==="; ctest --preset $$p || failed="$$failed $$p"; done; \
+	if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
+	  echo; \
+	  echo "!!! The 32-bit Windows tests were SKIPPED: this machine's kernel cannot execute 32-bit"; \
+	  echo "!!! programs, so 32-bit Wine cannot start. Velkaron.wdx was built and its image checked"; \
+	  echo "!!! (exports, imports, version resource), but it was not loaded and run."; \
+	fi; \
+	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi
+
+demo: build
+	@tools/demo.sh
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,10 @@
+# Shared part of the two mingw-w64 toolchains. The caller sets VELKARON_MINGW_TRIPLE and
+# VELKARON_WINE_LOADER (the Wine loader that runs this bitness) before including this file.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER   ${VELKARON_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VELKARON_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${VELKARON_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VELKARON_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,0 +1,76 @@
+#include "config/configuration.h"
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace velkaron {
+
+// Constructed ahead of everything else in the library, since the loader hook that fills them may
+// run before the library's other static objects are built.
+std::vector<TFieldsRec> FieldTable __attribute__((init_priority(101)));
+Options PluginOptions;
+
+std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension) {
+    // The separators of the Windows builds, and '/' for the Linux one.
+    const std::size_t last = path.find_last_of(u".\\:/");
+    std::u16string result =
+        (last != std::u16string::npos && path[last] == u'.') ? path.substr(0, last) : path;
+    return result + extension;
+}
+
+std::u16string ReplaceDotPlaceholder(const std::u16string& name) {
+    static const std::u16string placeholder = u">>>dot<<<";
+    std::u16string result;
+    std::size_t from = 0;
+    for (std::size_t at; (at = name.find(placeholder, from)) != std::u16string::npos;
+         from = at + placeholder.size()) {
+        result.append(name, from, at - from).push_back(u'.');
+    }
+    return result.append(name, from, std::u16string::npos);
+}
+
+Configuration ReadConfiguration(const IniLookup& lookup) {
+    Configuration config;
+    auto isOn = [&](const char16_t* key) { return lookup(u"Options", key, u"0") == u"1"; };
+    config.options.KeepTime = isOn(u"KeepTime");
+    config.options.WriteUTF8 = isOn(u"WriteUTF8");
+    config.options.ReadUTF8 = isOn(u"ReadUTF8");
+    config.options.SubstituteChars = isOn(u"SubstituteChars");
+
+    for (int key = 0; key < kMaxFields; ++key) {
+        const std::string digits = std::to_string(key);
+        std::u16string value = lookup(u"Streams", std::u16string(digits.begin(), digits.end()), u"");
+        if (value.empty()) continue;
+        std::u16string stream =
+            config.options.SubstituteChars ? ReplaceDotPlaceholder(value) : value;
+        config.fields.push_back({std::move(value), std::move(stream)});
+    }
+    return config;
+}
+
+void LoadConfiguration() {
+    const std::u16string library = platform::OwnModulePath();
+    Configuration config;
+    if (!library.empty()) {
+        const std::u16string iniPath = ChangeExtension(library, u".ini");
+        const std::u16string samplePath = ChangeExtension(library, u".sample.ini");
+        if (!platform::FileExists(iniPath) && platform::FileExists(samplePath)) {
+            platform::CopyFileNoOverwrite(samplePath, iniPath);  // a failed copy reads as no file
+        }
+        const platform::ProfileHandle ini = platform::OpenProfile(iniPath);
+        config = ReadConfiguration([&](const std::u16string& section, const std::u16string& key,
+                                       const std::u16string& fallback) {
+            return platform::ReadProfileString(*ini, section, key, fallback, kIniValueUnits);
+        });
+    }
+    FieldTable = std::move(config.fields);
+    PluginOptions = config.options;
+    if (FieldTable.empty()) {
+        platform::ShowErrorBox(u"Plugins doesn't have filled Velkaron.ini file", u"Velkaron");
+    }
+}
+
+void ReleaseConfiguration() noexcept { std::vector<TFieldsRec>().swap(FieldTable); }
+
+}  // namespace velkaron

@@ -1,0 +1,57 @@
+// The configuration read once at load: which streams are offered as fields, and the options.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace velkaron {
+
+// One configured field.
+struct TFieldsRec {
+    std::u16string FieldName;   // what the host shows: the configured value as read
+    std::u16string RealStream;  // the stream that holds the value on disk
+};
+
+struct Options {
+    bool KeepTime = false;
+    bool WriteUTF8 = false;
+    bool ReadUTF8 = false;
+    bool SubstituteChars = false;
+};
+
+constexpr int kMaxFields = 100;          // keys 0 to 99 of section "Streams"
+constexpr std::size_t kIniValueUnits = 2000;  // the reader's buffer, terminator included
+
+// Set once while the library loads, read-only afterwards: no lock needed to read them.
+extern std::vector<TFieldsRec> FieldTable;
+extern Options PluginOptions;
+
+// Reads the file beside the library (supplied from the sample when missing) into FieldTable and
+// PluginOptions, and shows the error box when no field is configured.
+void LoadConfiguration();
+// Frees FieldTable.
+void ReleaseConfiguration() noexcept;
+
+// --- The pieces LoadConfiguration is made of ---------------------------------------------
+
+// path with its extension replaced: everything from the last '.' is dropped when no '\', '/' or
+// ':' follows it, then extension is appended.
+std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension);
+
+// Every ">>>dot<<<" replaced by ".", left to right, case-sensitively.
+std::u16string ReplaceDotPlaceholder(const std::u16string& name);
+
+// (section, key, fallback) -> the value as the private-profile reader gives it.
+using IniLookup =
+    std::function<std::u16string(const std::u16string&, const std::u16string&, const std::u16string&)>;
+
+struct Configuration {
+    std::vector<TFieldsRec> fields;
+    Options options;
+};
+
+// The options and the dense field list that lookup describes.
+Configuration ReadConfiguration(const IniLookup& lookup);
+
+}  // namespace velkaron

@@ -1,0 +1,76 @@
+// The operating-system layer: every call into the OS that the plug-in makes goes through the
+// functions declared here. One implementation per OS (win32/, posix/) is chosen by the build.
+// All strings are UTF-16; paths are the host's paths, in the OS's own form.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace velkaron::platform {
+
+// --- The library itself -------------------------------------------------------------------
+
+// Full path of the library file this code is linked into, whatever its length; empty when the
+// OS cannot tell.
+std::u16string OwnModulePath();
+
+// --- Files --------------------------------------------------------------------------------
+
+// True when something that is not a directory exists at path, links followed.
+bool FileExists(const std::u16string& path);
+
+// Copies source to target. Fails, and leaves target alone, when target already exists; a copy
+// that fails half-way leaves no target behind.
+bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target);
+
+// --- Private-profile (INI) files ----------------------------------------------------------
+
+// An INI file opened for lookups. On Windows the system's reader is asked key by key; elsewhere
+// the file is read and parsed once, here.
+struct Profile;
+struct ProfileDeleter {
+    void operator()(Profile* profile) const noexcept;
+};
+using ProfileHandle = std::unique_ptr<Profile, ProfileDeleter>;
+
+// Never fails: a missing or unreadable file behaves as an empty one.
+ProfileHandle OpenProfile(const std::u16string& path);
+
+// The value of key in section, or fallback (less its trailing spaces) when there is none; cut to
+// bufferUnits - 1 UTF-16 units, as a reader with a buffer of that size would deliver it.
+std::u16string ReadProfileString(const Profile& profile, const std::u16string& section,
+                                 const std::u16string& key, const std::u16string& fallback,
+                                 std::size_t bufferUnits);
+
+// --- User interface -----------------------------------------------------------------------
+
+// A modal error message; returns when the user has dismissed it (or at once where no one can).
+void ShowErrorBox(const std::u16string& text, const std::u16string& caption);
+
+// --- Locking ------------------------------------------------------------------------------
+
+// Storage for the OS's own lock object, so callers can own one without seeing the OS's types.
+struct CriticalSection {
+    alignas(16) unsigned char storage[64];
+};
+void InitCriticalSection(CriticalSection& section) noexcept;
+void EnterCriticalSection(CriticalSection& section) noexcept;
+void LeaveCriticalSection(CriticalSection& section) noexcept;
+void DeleteCriticalSection(CriticalSection& section) noexcept;
+
+// --- Code pages ---------------------------------------------------------------------------
+
+// text in the system ANSI code page; characters it cannot hold become its default character.
+std::string ToAnsi(const std::u16string& text);
+
+}  // namespace velkaron::platform
+
+// --- Loader notifications -----------------------------------------------------------------
+
+namespace velkaron {
+// Provided by the library, called by the OS layer's loader hook: once when the library is
+// loaded into a process, once when it leaves it. Neither may throw.
+void OnProcessAttach() noexcept;
+void OnProcessDetach() noexcept;
+}  // namespace velkaron

@@ -1,0 +1,172 @@
+// The OS layer for Windows: kernel32 and user32, called directly.
+#include <windows.h>
+
+#include <new>
+
+#include "platform/platform.h"
+#include "platform/profile.h"
+
+namespace velkaron::platform {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16 units");
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// Paths of MAX_PATH characters or more reach the file functions only in the "\\?\" form.
+std::u16string ForFileCalls(const std::u16string& path) {
+    if (path.size() < MAX_PATH || path.rfind(u"\\\\?\\", 0) == 0) return path;
+    if (path.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + path.substr(2);
+    return u"\\\\?\\" + path;
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) noexcept : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (valid()) CloseHandle(h_);
+    }
+    bool valid() const noexcept { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const noexcept { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace
+
+std::u16string OwnModulePath() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&OwnModulePath), &self)) {
+        return {};
+    }
+    // A cut path would name the wrong file: grow the buffer until the whole path fits.
+    for (DWORD size = MAX_PATH + 1; size <= 0x10000; size *= 2) {
+        std::u16string path(size, u'\0');
+        const DWORD length = GetModuleFileNameW(self, reinterpret_cast<wchar_t*>(path.data()), size);
+        if (length == 0) return {};
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+    }
+    return {};
+}
+
+bool FileExists(const std::u16string& path) {
+    const std::u16string name = ForFileCalls(path);
+    const DWORD attributes = GetFileAttributesW(W(name));
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+        // A link exists as a file only when its target does.
+        Handle target(CreateFileW(W(name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr));
+        return target.valid() || GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        error == ERROR_INVALID_NAME) {
+        return false;
+    }
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(W(name), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
+    return CopyFileW(W(ForFileCalls(source)), W(ForFileCalls(target)), TRUE) != FALSE;
+}
+
+// The system reader cannot open a file whose path is MAX_PATH characters or longer; such a file
+// is read once and parsed by the reader the Linux build uses, which answers as the system does.
+struct Profile {
+    std::u16string path;
+    bool parsed = false;
+    ProfileData data;
+};
+
+void ProfileDeleter::operator()(Profile* profile) const noexcept { delete profile; }
+
+static std::u16string DecodeAnsi(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    std::u16string out(bytes.size(), u'\0');
+    const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size,
+                                          reinterpret_cast<wchar_t*>(out.data()), size);
+    out.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    return out;
+}
+
+static bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    Handle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+        return false;
+    }
+    bytes.resize(got);
+    return true;
+}
+
+ProfileHandle OpenProfile(const std::u16string& path) {
+    ProfileHandle profile(new Profile{path, false, {}});
+    if (path.size() >= MAX_PATH) {
+        std::string bytes;
+        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, DecodeAnsi);
+        profile->parsed = true;
+    }
+    return profile;
+}
+
+std::u16string ReadProfileString(const Profile& profile, const std::u16string& section,
+                                 const std::u16string& key, const std::u16string& fallback,
+                                 std::size_t bufferUnits) {
+    if (profile.parsed) return LookupProfile(profile.data, section, key, fallback, bufferUnits);
+    if (bufferUnits == 0) return {};
+    std::u16string buffer(bufferUnits, u'\0');
+    const DWORD length = GetPrivateProfileStringW(W(section), W(key), W(fallback),
+                                                  reinterpret_cast<wchar_t*>(buffer.data()),
+                                                  static_cast<DWORD>(bufferUnits), W(profile.path));
+    buffer.resize(length < bufferUnits ? length : bufferUnits - 1);
+    return buffer.substr(0, buffer.find(u'\0'));
+}
+
+void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {
+    MessageBoxW(nullptr, W(text), W(caption), MB_TASKMODAL | MB_ICONERROR);
+}
+
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(CriticalSection::storage));
+static_assert(alignof(CRITICAL_SECTION) <= alignof(CriticalSection));
+
+static CRITICAL_SECTION* AsNative(CriticalSection& section) {
+    return reinterpret_cast<CRITICAL_SECTION*>(section.storage);
+}
+
+void InitCriticalSection(CriticalSection& section) noexcept {
+    ::InitializeCriticalSection(new (section.storage) CRITICAL_SECTION);
+}
+void EnterCriticalSection(CriticalSection& section) noexcept { ::EnterCriticalSection(AsNative(section)); }
+void LeaveCriticalSection(CriticalSection& section) noexcept { ::LeaveCriticalSection(AsNative(section)); }
+void DeleteCriticalSection(CriticalSection& section) noexcept { ::DeleteCriticalSection(AsNative(section)); }
+
+std::string ToAnsi(const std::u16string& text) {
+    if (text.empty()) return {};
+    const int units = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_ACP, 0, W(text), units, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, W(text), units, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace velkaron::platform

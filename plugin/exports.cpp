@@ -1,0 +1,37 @@
+// The value exports. The 8-bit entry points answer "empty" and "file error" for everything: the
+// plug-in speaks to hosts in UTF-16 only.
+#include "plugin/exports.h"
+
+#include "config/configuration.h"
+#include "plugin/result_codes.h"
+
+extern "C" std::int32_t VELKARON_CALL ContentGetValue(char*, std::int32_t, std::int32_t, void*,
+                                                       std::int32_t, std::int32_t) {
+    return velkaron::kFieldEmpty;
+}
+
+extern "C" std::int32_t VELKARON_CALL ContentSetValue(char*, std::int32_t, std::int32_t,
+                                                       std::int32_t, void*, std::int32_t) {
+    return velkaron::kFileError;
+}
+
+extern "C" std::int32_t VELKARON_CALL ContentGetValueW(char16_t*, std::int32_t fieldIndex,
+                                                        std::int32_t, void*, std::int32_t,
+                                                        std::int32_t flags) {
+    using namespace velkaron;
+    if (flags & 1) return kValueDeferred;
+    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
+        return kNoSuchField;
+    }
+    return kFieldEmpty;
+}
+
+extern "C" std::int32_t VELKARON_CALL ContentSetValueW(char16_t*, std::int32_t fieldIndex,
+                                                        std::int32_t, std::int32_t, void*,
+                                                        std::int32_t) {
+    using namespace velkaron;
+    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
+        return kNoSuchField;
+    }
+    return kFileError;
+}

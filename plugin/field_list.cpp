@@ -1,0 +1,42 @@
+// The list of fields the host is offered.
+#include "plugin/field_list.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "config/configuration.h"
+#include "platform/platform.h"
+#include "plugin/exports.h"
+#include "plugin/result_codes.h"
+
+namespace velkaron {
+
+void CopyFieldName(const std::string& name, char* buffer, std::int32_t size) noexcept {
+    if (buffer == nullptr || size < 2) return;
+    std::size_t count = std::strlen(name.c_str());  // an embedded zero ends the name
+    count = std::min(count, static_cast<std::size_t>(size) - 2);
+    std::memcpy(buffer, name.data(), count);
+    buffer[count] = '\0';
+}
+
+}  // namespace velkaron
+
+extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fieldIndex,
+                                                                char* fieldName, char* units,
+                                                                std::int32_t maxLen) {
+    using namespace velkaron;
+    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
+        return kNoMoreFields;
+    }
+    try {
+        CopyFieldName(platform::ToAnsi(FieldTable[fieldIndex].FieldName), fieldName, maxLen);
+    } catch (...) {
+        // No memory for the conversion: the field still exists, its name stays unwritten.
+    }
+    if (units != nullptr && maxLen >= 1) units[0] = '\0';
+    return kFieldWideString;
+}
+
+extern "C" std::int32_t VELKARON_CALL ContentGetSupportedFieldFlags(std::int32_t) {
+    return velkaron::kFieldEditable;
+}

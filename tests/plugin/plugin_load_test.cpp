@@ -1,0 +1,207 @@
+// The real library, copied into a scratch folder with the configuration each case needs and
+// loaded the way the host loads it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+const char kNoFieldsMessage[] = "Velkaron: Plugins doesn't have filled Velkaron.ini file";
+
+fs::path ConfigurationOf(const fs::path& library) {
+    fs::path ini = library;
+    return ini.replace_extension(".ini");
+}
+
+// A library installed in its own folder with the given configuration ("" for none).
+struct Installed {
+    TempDir dir;
+    fs::path library;
+    explicit Installed(const std::string& ini) : library(InstallLibrary(dir.path())) {
+        if (!ini.empty()) WriteFile(ConfigurationOf(library), ini);
+    }
+};
+
+TEST(Configuration, SampleIsCopiedWhenTheConfigurationIsMissing) {
+    Installed lib("");
+    fs::copy_file(SampleConfiguration(), lib.dir.path() / "Velkaron.sample.ini");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    EXPECT_EQ(FieldNames(plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}));
+    EXPECT_EQ(ReadFile(ConfigurationOf(lib.library)), ReadFile(SampleConfiguration()));
+}
+
+TEST(Configuration, ExistingConfigurationIsNeverOverwritten) {
+    const std::string mine = "[Streams]\r\n0=Mine\r\n";
+    Installed lib(mine);
+    fs::copy_file(SampleConfiguration(), lib.dir.path() / "Velkaron.sample.ini");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Mine"});
+    EXPECT_EQ(ReadFile(ConfigurationOf(lib.library)), mine);
+}
+
+TEST(Configuration, NoConfigurationAndNoSampleGivesAnEmptyFieldList) {
+    Installed lib("");
+    testing::internal::CaptureStderr();
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    const std::string stderrText = testing::internal::GetCapturedStderr();
+#if !defined(_WIN32)
+    // Without a message box, the message goes to standard error, once.
+    EXPECT_EQ(stderrText, std::string(kNoFieldsMessage) + "\n");
+#endif
+    char name[64] = "untouched";
+    EXPECT_EQ(plugin.api().ContentGetSupportedField(0, name, name, sizeof name), 0);
+    EXPECT_STREQ(name, "untouched");
+    EXPECT_FALSE(fs::exists(ConfigurationOf(lib.library)));
+}
+
+TEST(Configuration, FieldsAreDenseInKeyOrderWhateverTheGaps) {
+    struct Case {
+        const char* name;
+        std::string ini;
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"gaps", "[Streams]\n5=Five\n0=Zero\n99=Last\n", {"Zero", "Five", "Last"}},
+        {"out of range and odd keys ignored",
+         "[Streams]\n100=Hundred\n-1=Minus\n007=Padded\nx=Letter\n3=Three\n", {"Three"}},
+        {"empty values skipped", "[Streams]\n0=\n1=One\n2=\"\"\n", {"One"}},
+        {"duplicates kept", "[Streams]\n0=Comment\n1=Comment\n", {"Comment", "Comment"}},
+        {"no dot substitution in names",
+         "[Options]\nSubstituteChars=1\n[Streams]\n0=a>>>dot<<<b\n", {"a>>>dot<<<b"}},
+        {"other sections ignored", "[Other]\n0=No\n[streams]\n1=Yes\n", {"Yes"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Installed lib(c.ini);
+        host::LoadedPlugin plugin = LoadOrFail(lib.library);
+        EXPECT_EQ(FieldNames(plugin.api()), c.fields);
+    }
+}
+
+TEST(Configuration, HundredKeysGiveHundredFields) {
+    std::string ini = "[Streams]\n";
+    for (int k = 0; k <= 100; ++k) ini += std::to_string(k) + "=S" + std::to_string(k) + "\n";
+    Installed lib(ini);
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    const std::vector<std::string> names = FieldNames(plugin.api());
+    ASSERT_EQ(names.size(), 100u);
+    EXPECT_EQ(names.front(), "S0");
+    EXPECT_EQ(names.back(), "S99");
+}
+
+TEST(Configuration, IsReadOncePerLoad) {
+    Installed lib("[Streams]\n0=Before\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    WriteFile(ConfigurationOf(lib.library), "[Streams]\n0=After\n");
+    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Before"});
+    plugin.Unload();
+    plugin = LoadOrFail(lib.library);
+    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"After"});
+}
+
+TEST(Configuration, FoundBesideALibraryWithAVeryLongPath) {
+    TempDir dir;
+    fs::path deep = dir.path();
+    for (int i = 0; deep.native().size() < 400; ++i) deep /= "a-rather-long-folder-name-" + std::to_string(i);
+#if defined(_WIN32)
+    deep = fs::path(L"\\\\?\\" + deep.wstring());  // the form Windows needs past 260 characters
+#endif
+    fs::create_directories(deep);
+    const fs::path library = InstallLibrary(deep);
+    WriteFile(ConfigurationOf(library), "[Streams]\n0=Deep\n");
+    host::LoadedPlugin plugin = LoadOrFail(library);
+    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Deep"});
+}
+
+TEST(FieldList, NamesAreCutToTheBufferAndNeverWrittenPastIt) {
+    Installed lib("[Streams]\n0=ABCDEFGHIJ\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    const auto getField = plugin.api().ContentGetSupportedField;
+    struct Case {
+        int size;
+        const char* name;  // nullptr: nothing written
+    } cases[] = {{64, "ABCDEFGHIJ"}, {12, "ABCDEFGHIJ"}, {11, "ABCDEFGHI"}, {8, "ABCDEF"},
+                 {2, ""},           {1, nullptr},     {0, nullptr},       {-1, nullptr},
+                 {INT_MIN, nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        char name[80], units[80];
+        std::memset(name, '#', sizeof name);
+        std::memset(units, '#', sizeof units);
+        EXPECT_EQ(getField(0, name, units, c.size), 11);
+        const std::size_t room = c.size > 0 ? static_cast<std::size_t>(c.size) : 0;
+        if (c.name == nullptr) {
+            EXPECT_EQ(name[0], '#');
+        } else {
+            EXPECT_STREQ(name, c.name);
+        }
+        for (std::size_t i = room; i < sizeof name; ++i) {
+            ASSERT_EQ(name[i], '#') << "name byte " << i;
+        }
+        for (std::size_t i = room; i < sizeof units; ++i) {
+            ASSERT_EQ(units[i], '#') << "units byte " << i;
+        }
+        if (room >= 1) {
+            EXPECT_EQ(units[0], '\0');
+        }
+    }
+    EXPECT_EQ(getField(0, nullptr, nullptr, 64), 11);
+}
+
+TEST(FieldList, IndexesOutsideTheTableEndTheList) {
+    Installed lib("[Streams]\n0=A\n1=B\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    for (int index : {2, 3, 100, -1, INT_MIN, INT_MAX}) {
+        char name[16] = "untouched";
+        EXPECT_EQ(plugin.api().ContentGetSupportedField(index, name, name, sizeof name), 0) << index;
+        EXPECT_STREQ(name, "untouched");
+    }
+}
+
+TEST(FieldList, EveryIndexIsEditable) {
+    Installed lib("[Streams]\n0=A\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    for (int index : {0, 1, -1, 100, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(plugin.api().ContentGetSupportedFieldFlags(index), 1) << index;
+    }
+}
+
+TEST(FieldList, NamesLeaveInTheAnsiCodePage) {
+    // A UTF-16 configuration: e-acute is one byte in the ANSI code page; a Greek capital delta
+    // has no place there and becomes the default character.
+    std::string ini = "\xFF\xFE";
+    for (char16_t c : std::u16string(u"[Streams]\r\n0=Caf\u00E9\r\n1=\u0394x\r\n")) {
+        ini.push_back(static_cast<char>(c & 0xFF));
+        ini.push_back(static_cast<char>(c >> 8));
+    }
+    Installed lib(ini);
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    char name[32] = {};
+    ASSERT_EQ(plugin.api().ContentGetSupportedField(0, name, name + 16, 16), 11);
+    EXPECT_STREQ(name, "Caf\xE9");
+    ASSERT_EQ(plugin.api().ContentGetSupportedField(1, name, name + 16, 16), 11);
+    EXPECT_STREQ(name, "?x");
+}
+
+TEST(AnsiEntryPoints, AnswerEmptyAndFileErrorForAnything) {
+    Installed lib("[Streams]\n0=Comment\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+    char file[] = "C:\\missing.txt";
+    char value[16] = "untouched";
+    const auto getValue = plugin.api().ContentGetValue;
+    const auto setValue = plugin.api().ContentSetValue;
+    EXPECT_EQ(getValue(nullptr, 0, 0, nullptr, 0, 0), -3);
+    EXPECT_EQ(getValue(file, 0, 0, value, sizeof value, 0), -3);
+    EXPECT_EQ(getValue(file, -1, 0, value, sizeof value, 1), -3);
+    EXPECT_EQ(getValue(file, INT_MAX, INT_MIN, value, INT_MIN, INT_MAX), -3);
+    EXPECT_EQ(setValue(nullptr, 0, 0, 0, nullptr, 0), -2);
+    EXPECT_EQ(setValue(file, 0, 0, 8, value, 0), -2);
+    EXPECT_EQ(setValue(file, -1, INT_MAX, INT_MIN, value, INT_MAX), -2);
+    EXPECT_STREQ(value, "untouched");
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+namespace {
+
+// Test programs of the Windows builds run under Wine, which sees the build tree under drive Z:.
+fs::path FromBuildPath(const std::string& path) {
+#if defined(_WIN32)
+    if (!path.empty() && path[0] == '/') {
+        std::string windows = "Z:" + path;
+        for (char& c : windows) {
+            if (c == '/') c = '\\';
+        }
+        return fs::path(windows);
+    }
+#endif
+    return fs::path(path);
+}
+
+}  // namespace
+
+fs::path BuiltLibrary() { return FromBuildPath(VELKARON_LIBRARY_FILE); }
+fs::path SampleConfiguration() { return FromBuildPath(VELKARON_SAMPLE_FILE); }
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        path_ = fs::temp_directory_path() /
+                ("velkaron-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        if (fs::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) ADD_FAILURE() << "cannot write " << path.u8string();
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+fs::path InstallLibrary(const fs::path& folder) {
+    const fs::path target = folder / BuiltLibrary().filename();
+    fs::copy_file(BuiltLibrary(), target, fs::copy_options::overwrite_existing);
+    return target;
+}
+
+host::LoadedPlugin LoadOrFail(const fs::path& library) {
+    host::LoadedPlugin plugin;
+    std::string error;
+    if (!plugin.Load(library, error)) ADD_FAILURE() << error;
+    return plugin;
+}
+
+std::vector<std::string> FieldNames(const host::PluginApi& api) {
+    std::vector<std::string> names;
+    if (api.ContentGetSupportedField == nullptr) return names;
+    for (const host::FieldInfo& field : host::ListFields(api)) names.push_back(field.name);
+    return names;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "platform/codepage.h"
+#include "tests/unit/codepage_fixtures.h"
+
+namespace {
+
+using namespace velkaron::platform;
+
+std::string Hex(const std::u16string& s) {
+    std::string out;
+    char unit[8];
+    for (char16_t c : s) {
+        std::snprintf(unit, sizeof unit, "%04X ", static_cast<unsigned>(c));
+        out += unit;
+    }
+    return out;
+}
+
+TEST(Utf8, DecodesLikeTheWindowsConverter) {
+    for (const fixtures::Utf8Case& c : fixtures::Utf8Cases()) {
+        EXPECT_EQ(Hex(DecodeUtf8(c.bytes)), Hex(c.text)) << "bytes: " << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(Utf8, EncodesLoneSurrogatesAsReplacement) {
+    struct Case {
+        std::u16string text;
+        std::string bytes;
+    } cases[] = {
+        {u"abc", "abc"},
+        {u"\u00E9", "\xC3\xA9"},
+        {u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {std::u16string(1, char16_t(0xD800)), "\xEF\xBF\xBD"},
+        {std::u16string(1, char16_t(0xDC00)) + u"x", "\xEF\xBF\xBDx"},
+        {std::u16string{char16_t(0xDC00), char16_t(0xD800)}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(EncodeUtf8(c.text), c.bytes) << Hex(c.text);
+}
+
+TEST(Windows1252, RoundTripsEveryByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    const std::u16string text = DecodeWindows1252(all);
+    ASSERT_EQ(text.size(), 256u);
+    EXPECT_EQ(text[0x80], u'\u20AC');
+    EXPECT_EQ(text[0x9F], u'\u0178');
+    for (int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) EXPECT_EQ(text[b], b);  // undefined: C1 controls
+    EXPECT_EQ(text[0xE9], u'\u00E9');
+    EXPECT_EQ(EncodeWindows1252(text), all);
+}
+
+TEST(Windows1252, UnmappableCharactersBecomeQuestionMarks) {
+    EXPECT_EQ(EncodeWindows1252(u"\u0394\u4E2D\U0001F600x"), "????x");  // a pair gives two
+    EXPECT_EQ(EncodeWindows1252(std::u16string(1, char16_t(0xD800))), "?");
+}
+
+TEST(Utf16Le, DropsAnOddLastByte) {
+    EXPECT_EQ(DecodeUtf16Le(std::string("a\0\xE9\0\x94\x03z", 7)), u"a\u00E9\u0394");
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "config/configuration.h"
+#include "platform/codepage.h"
+
+namespace {
+
+using namespace velkaron;
+
+TEST(ChangeExtension, ReplacesOnlyTheFileNamesExtension) {
+    struct Case {
+        std::u16string path, ini, sample;
+    } cases[] = {
+        {u"D:\\plugins\\Velkaron.wdx", u"D:\\plugins\\Velkaron.ini", u"D:\\plugins\\Velkaron.sample.ini"},
+        {u"D:\\plugins\\Velkaron.w64", u"D:\\plugins\\Velkaron.ini", u"D:\\plugins\\Velkaron.sample.ini"},
+        {u"/usr/lib/host/Velkaron.so", u"/usr/lib/host/Velkaron.ini", u"/usr/lib/host/Velkaron.sample.ini"},
+        {u"D:\\dir.d\\plugin", u"D:\\dir.d\\plugin.ini", u"D:\\dir.d\\plugin.sample.ini"},
+        {u"/dir.d/plugin", u"/dir.d/plugin.ini", u"/dir.d/plugin.sample.ini"},
+        {u"C:plugin", u"C:plugin.ini", u"C:plugin.sample.ini"},
+        {u"a.b.c", u"a.b.ini", u"a.b.sample.ini"},
+        {u"\\\\?\\C:\\p\\V.wdx", u"\\\\?\\C:\\p\\V.ini", u"\\\\?\\C:\\p\\V.sample.ini"},
+        {u"", u".ini", u".sample.ini"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChangeExtension(c.path, u".ini"), c.ini);
+        EXPECT_EQ(ChangeExtension(c.path, u".sample.ini"), c.sample);
+    }
+}
+
+TEST(ReplaceDotPlaceholder, ReplacesEveryExactOccurrence) {
+    struct Case {
+        std::u16string in, out;
+    } cases[] = {
+        {u"Zone>>>dot<<<Identifier", u"Zone.Identifier"},
+        {u"a>>>dot<<<b>>>dot<<<c", u"a.b.c"},
+        {u">>>dot<<<", u"."},
+        {u">>>dot<<<>>>dot<<<", u".."},
+        {u"a>>>DOT<<<b", u"a>>>DOT<<<b"},
+        {u">>>>dot<<<<", u">.<"},
+        {u">>dot<<", u">>dot<<"},
+        {u"", u""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReplaceDotPlaceholder(c.in), c.out);
+}
+
+// A configuration given as a map, read the way the INI reader would answer.
+Configuration Read(const std::map<std::u16string, std::u16string>& keys) {
+    return ReadConfiguration([&](const std::u16string& section, const std::u16string& key,
+                                 const std::u16string& fallback) {
+        const auto it = keys.find(section + u"/" + key);
+        return it == keys.end() ? fallback : it->second;
+    });
+}
+
+TEST(ReadConfiguration, OptionsAreOnOnlyForExactlyOne) {
+    struct Case {
+        std::u16string value;
+        bool on;
+    } cases[] = {{u"1", true}, {u"0", false}, {u"01", false}, {u"true", false},
+                 {u"yes", false}, {u"2", false}, {u"", false}, {u"1 ", false}, {u"１", false}};
+    for (const char16_t* key : {u"KeepTime", u"WriteUTF8", u"ReadUTF8", u"SubstituteChars"}) {
+        for (const Case& c : cases) {
+            const Options o = Read({{std::u16string(u"Options/") + key, c.value}}).options;
+            const int on = o.KeepTime + o.WriteUTF8 + o.ReadUTF8 + o.SubstituteChars;
+            EXPECT_EQ(on, c.on ? 1 : 0) << velkaron::platform::EncodeUtf8(key) << "="
+                                        << velkaron::platform::EncodeUtf8(c.value);
+        }
+    }
+    const Options none = Read({}).options;
+    EXPECT_FALSE(none.KeepTime || none.WriteUTF8 || none.ReadUTF8 || none.SubstituteChars);
+}
+
+TEST(ReadConfiguration, KeysWithGapsGiveDenseFields) {
+    const Configuration c = Read({{u"Streams/0", u"A"}, {u"Streams/5", u"B"}, {u"Streams/99", u"C"},
+                                  {u"Streams/100", u"D"}, {u"Streams/05", u"E"}, {u"Options/0", u"F"}});
+    ASSERT_EQ(c.fields.size(), 3u);
+    EXPECT_EQ(c.fields[0].FieldName, u"A");
+    EXPECT_EQ(c.fields[1].FieldName, u"B");
+    EXPECT_EQ(c.fields[2].FieldName, u"C");
+}
+
+TEST(ReadConfiguration, DotPlaceholderOnlyInStreamNamesAndOnlyWhenAsked) {
+    for (bool substitute : {false, true}) {
+        const Configuration c = Read({{u"Options/SubstituteChars", substitute ? u"1" : u"0"},
+                                      {u"Streams/0", u"Zone>>>dot<<<Identifier"}});
+        ASSERT_EQ(c.fields.size(), 1u);
+        EXPECT_EQ(c.fields[0].FieldName, u"Zone>>>dot<<<Identifier");
+        EXPECT_EQ(c.fields[0].RealStream, substitute ? u"Zone.Identifier" : u"Zone>>>dot<<<Identifier");
+    }
+}
+
+TEST(ReadConfiguration, AtMostAHundredFields) {
+    std::map<std::u16string, std::u16string> keys;
+    for (int k = 0; k < 150; ++k) {
+        const std::string d = std::to_string(k);
+        keys[u"Streams/" + std::u16string(d.begin(), d.end())] = u"S";
+    }
+    EXPECT_EQ(Read(keys).fields.size(), 100u);
+}
+
+}  // namespace
