@@ -63,6 +63,21 @@ void DeleteCriticalSection(CriticalSection& section) noexcept;
 
 // text in the system ANSI code page; characters it cannot hold become its default character.
 std::string ToAnsi(const std::u16string& text);
+// bytes in the system ANSI code page, each byte one character.
+std::u16string FromAnsi(const std::string& bytes);
+// text as UTF-8; a lone surrogate becomes U+FFFD.
+std::string ToUtf8(const std::u16string& text);
+// bytes as UTF-8; each malformed sequence becomes U+FFFD.
+std::u16string FromUtf8(const std::string& bytes);
+
+// --- Streams ------------------------------------------------------------------------------
+// A stream is named by the host's file name and the stream's own name, kept apart until the OS
+// call: Windows opens "file:stream", Linux reads the extended attribute "user.stream" of file.
+
+// Reads at most maxBytes from the start of the stream, opened for reading with no sharing. False
+// when it cannot be opened or read (absent, locked, refused); bytes is then empty.
+bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
+                std::string& bytes);
 
 }  // namespace velkaron::platform
 

@@ -3,7 +3,9 @@
 #include "plugin/exports.h"
 
 #include "config/configuration.h"
+#include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
+#include "streams/field_value.h"
 
 extern "C" std::int32_t VELKARON_CALL ContentGetValue(char*, std::int32_t, std::int32_t, void*,
                                                        std::int32_t, std::int32_t) {
@@ -15,15 +17,19 @@ extern "C" std::int32_t VELKARON_CALL ContentSetValue(char*, std::int32_t, std::
     return velkaron::kFileError;
 }
 
-extern "C" std::int32_t VELKARON_CALL ContentGetValueW(char16_t*, std::int32_t fieldIndex,
-                                                        std::int32_t, void*, std::int32_t,
-                                                        std::int32_t flags) {
+// Every value is slow to get: a call that offers to wait is answered "deferred" at once, without
+// looking at anything, and the host asks again without that flag.
+extern "C" std::int32_t VELKARON_CALL ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex,
+                                                        std::int32_t, void* fieldValue,
+                                                        std::int32_t maxLen, std::int32_t flags) {
     using namespace velkaron;
     if (flags & 1) return kValueDeferred;
-    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
-        return kNoSuchField;
+    ReadLockGuard lock;
+    try {
+        return ReadFieldValue(fileName, fieldIndex, maxLen, fieldValue);
+    } catch (...) {
+        return kFieldEmpty;
     }
-    return kFieldEmpty;
 }
 
 extern "C" std::int32_t VELKARON_CALL ContentSetValueW(char16_t*, std::int32_t fieldIndex,

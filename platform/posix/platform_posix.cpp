@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -112,5 +114,36 @@ void LeaveCriticalSection(CriticalSection& section) noexcept { pthread_mutex_unl
 void DeleteCriticalSection(CriticalSection& section) noexcept { pthread_mutex_destroy(AsMutex(section)); }
 
 std::string ToAnsi(const std::u16string& text) { return EncodeWindows1252(text); }
+std::u16string FromAnsi(const std::string& bytes) { return DecodeWindows1252(bytes); }
+std::string ToUtf8(const std::u16string& text) { return EncodeUtf8(text); }
+std::u16string FromUtf8(const std::string& bytes) { return DecodeUtf8(bytes); }
+
+static std::string AttributeName(const std::u16string& stream) { return "user." + EncodeUtf8(stream); }
+
+bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
+                std::string& bytes) {
+    bytes.clear();
+    const std::string path = ToNativePath(file), name = AttributeName(stream);
+    // An attribute is read whole or not at all. Most are small: try a buffer on the stack first,
+    // then one sized by the attribute (the kernel caps values at 64 KiB).
+    char small[4096];
+    ssize_t got = getxattr(path.c_str(), name.c_str(), small, sizeof small);
+    if (got >= 0) {
+        bytes.assign(small, std::min(static_cast<std::size_t>(got), maxBytes));
+        return true;
+    }
+    for (int attempt = 0; attempt < 4 && errno == ERANGE; ++attempt) {
+        const ssize_t size = getxattr(path.c_str(), name.c_str(), nullptr, 0);
+        if (size < 0) break;
+        std::string whole(static_cast<std::size_t>(size), '\0');
+        got = getxattr(path.c_str(), name.c_str(), whole.data(), whole.size());
+        if (got >= 0) {  // it may have shrunk since it was measured; if it grew, measure again
+            whole.resize(std::min(static_cast<std::size_t>(got), maxBytes));
+            bytes = std::move(whole);
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace velkaron::platform

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "streams/addressing.h"
 
 namespace velkaron::platform {
 namespace {
@@ -94,16 +95,6 @@ struct Profile {
 
 void ProfileDeleter::operator()(Profile* profile) const noexcept { delete profile; }
 
-static std::u16string DecodeAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    std::u16string out(bytes.size(), u'\0');
-    const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size,
-                                          reinterpret_cast<wchar_t*>(out.data()), size);
-    out.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
-    return out;
-}
-
 static bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
     Handle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -122,7 +113,7 @@ ProfileHandle OpenProfile(const std::u16string& path) {
     ProfileHandle profile(new Profile{path, false, {}});
     if (path.size() >= MAX_PATH) {
         std::string bytes;
-        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, DecodeAnsi);
+        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, FromAnsi);
         profile->parsed = true;
     }
     return profile;
@@ -159,14 +150,55 @@ void EnterCriticalSection(CriticalSection& section) noexcept { ::EnterCriticalSe
 void LeaveCriticalSection(CriticalSection& section) noexcept { ::LeaveCriticalSection(AsNative(section)); }
 void DeleteCriticalSection(CriticalSection& section) noexcept { ::DeleteCriticalSection(AsNative(section)); }
 
-std::string ToAnsi(const std::u16string& text) {
+static std::string Encode(UINT codePage, const std::u16string& text) {
     if (text.empty()) return {};
     const int units = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, W(text), units, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(codePage, 0, W(text), units, nullptr, 0, nullptr, nullptr);
     if (size <= 0) return {};
     std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, W(text), units, out.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, W(text), units, out.data(), size, nullptr, nullptr);
     return out;
+}
+
+static std::u16string Decode(UINT codePage, const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    // Neither code page makes more UTF-16 units than it is given bytes.
+    std::u16string out(bytes.size(), u'\0');
+    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), size,
+                                          reinterpret_cast<wchar_t*>(out.data()), size);
+    out.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    return out;
+}
+
+std::string ToAnsi(const std::u16string& text) { return Encode(CP_ACP, text); }
+std::u16string FromAnsi(const std::string& bytes) { return Decode(CP_ACP, bytes); }
+std::string ToUtf8(const std::u16string& text) { return Encode(CP_UTF8, text); }
+std::u16string FromUtf8(const std::string& bytes) { return Decode(CP_UTF8, bytes); }
+
+bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
+                std::string& bytes) {
+    bytes.clear();
+    Handle handle(CreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) return false;
+    // No one else can write while the stream is open unshared, so its size holds for the read:
+    // the buffer follows the stream, not the caller's limit.
+    LARGE_INTEGER size;
+    std::size_t want = maxBytes;
+    if (GetFileSizeEx(handle.get(), &size) && static_cast<unsigned long long>(size.QuadPart) < want) {
+        want = static_cast<std::size_t>(size.QuadPart);
+    }
+    if (want > 0x7FFFFFFF) want = 0x7FFFFFFF;
+    if (want == 0) return true;
+    bytes.assign(want, '\0');
+    DWORD got = 0;
+    if (!ReadFile(handle.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(got);
+    return true;
 }
 
 }  // namespace velkaron::platform

@@ -13,20 +13,6 @@ using namespace testing_support;
 
 const char kNoFieldsMessage[] = "Velkaron: Plugins doesn't have filled Velkaron.ini file";
 
-fs::path ConfigurationOf(const fs::path& library) {
-    fs::path ini = library;
-    return ini.replace_extension(".ini");
-}
-
-// A library installed in its own folder with the given configuration ("" for none).
-struct Installed {
-    TempDir dir;
-    fs::path library;
-    explicit Installed(const std::string& ini) : library(InstallLibrary(dir.path())) {
-        if (!ini.empty()) WriteFile(ConfigurationOf(library), ini);
-    }
-};
-
 TEST(Configuration, SampleIsCopiedWhenTheConfigurationIsMissing) {
     Installed lib("");
     fs::copy_file(SampleConfiguration(), lib.dir.path() / "Velkaron.sample.ini");

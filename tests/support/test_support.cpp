@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/codepage.h"
+
 namespace testing_support {
 namespace {
 
@@ -63,6 +65,15 @@ fs::path InstallLibrary(const fs::path& folder) {
     return target;
 }
 
+fs::path ConfigurationOf(const fs::path& library) {
+    fs::path ini = library;
+    return ini.replace_extension(".ini");
+}
+
+Installed::Installed(const std::string& ini) : library(InstallLibrary(dir.path())) {
+    if (!ini.empty()) WriteFile(ConfigurationOf(library), ini);
+}
+
 host::LoadedPlugin LoadOrFail(const fs::path& library) {
     host::LoadedPlugin plugin;
     std::string error;
@@ -76,5 +87,22 @@ std::vector<std::string> FieldNames(const host::PluginApi& api) {
     for (const host::FieldInfo& field : host::ListFields(api)) names.push_back(field.name);
     return names;
 }
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+Value GetValue(const host::PluginApi& api, const fs::path& file, int field, int bufferSize, int flags) {
+    std::vector<char16_t> buffer(static_cast<std::size_t>(std::max(bufferSize, 0)) / 2 + 2, u'#');
+    std::u16string name = file.u16string();
+    const int code = api.ContentGetValueW(name.data(), field, 0, buffer.data(), bufferSize, flags);
+    Value value{code, {}};
+    if (code == 11) {
+        value.text.assign(buffer.data());
+    }
+    return value;
+}
+
+std::string U8(const std::u16string& text) { return velkaron::platform::EncodeUtf8(text); }
 
 }  // namespace testing_support

@@ -35,10 +35,42 @@ std::string ReadFile(const fs::path& path);
 // The library copied into folder under its own file name; returns the copy's path.
 fs::path InstallLibrary(const fs::path& folder);
 
+// Velkaron.ini beside library.
+fs::path ConfigurationOf(const fs::path& library);
+
+// A library installed in a folder of its own with the given configuration ("" for none).
+struct Installed {
+    TempDir dir;
+    fs::path library;
+    explicit Installed(const std::string& ini);
+};
+
 // Loads library or fails the current test.
 host::LoadedPlugin LoadOrFail(const fs::path& library);
 
 // The names the host would list, in UTF-8.
 std::vector<std::string> FieldNames(const host::PluginApi& api);
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// Streams set up and inspected straight through the OS, never through the plug-in: on Windows
+// the stream "file:name" (so the tests hold on real NTFS), on Linux the attribute "user.name".
+void PutStream(const fs::path& file, const std::string& stream, const std::string& bytes);
+// False when the stream does not exist.
+bool GetStream(const fs::path& file, const std::string& stream, std::string& bytes);
+
+// What ContentGetValueW answered, and the string it left in the buffer.
+struct Value {
+    int code;
+    std::u16string text;
+};
+// Asks the way the host does: flags as given, a buffer of bufferSize bytes.
+Value GetValue(const host::PluginApi& api, const fs::path& file, int field, int bufferSize = 4096,
+               int flags = 0);
+
+// A UTF-16 string as UTF-8, for assertions and messages.
+std::string U8(const std::u16string& text);
 
 }  // namespace testing_support

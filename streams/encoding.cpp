@@ -1,0 +1,70 @@
+#include "streams/encoding.h"
+
+#include "platform/platform.h"
+
+namespace velkaron {
+
+namespace {
+// 00-BF: 0 (continuation bytes are never looked up as leads); C0-DF: 1; E0-EF: 2; F0-F7: 3;
+// F8-FB: 4; FC-FF: 5.
+constexpr std::uint8_t TrailCount(int b) {
+    return b < 0xC0 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : b < 0xF8 ? 3 : b < 0xFC ? 4 : 5;
+}
+}  // namespace
+
+const std::uint8_t Utf8TrailTable[256] = {
+#define ROW16(b) TrailCount(b), TrailCount(b + 1), TrailCount(b + 2), TrailCount(b + 3), \
+    TrailCount(b + 4), TrailCount(b + 5), TrailCount(b + 6), TrailCount(b + 7), TrailCount(b + 8), \
+    TrailCount(b + 9), TrailCount(b + 10), TrailCount(b + 11), TrailCount(b + 12), \
+    TrailCount(b + 13), TrailCount(b + 14), TrailCount(b + 15)
+    ROW16(0x00), ROW16(0x10), ROW16(0x20), ROW16(0x30), ROW16(0x40), ROW16(0x50), ROW16(0x60),
+    ROW16(0x70), ROW16(0x80), ROW16(0x90), ROW16(0xA0), ROW16(0xB0), ROW16(0xC0), ROW16(0xD0),
+    ROW16(0xE0), ROW16(0xF0)
+#undef ROW16
+};
+
+bool IsUtf8Text(const std::string& bytes, bool allowCutTail) {
+    int pending = 0;
+    bool sawMulti = false;
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == 0) break;
+        const bool continuation = (b & 0xC0) == 0x80;
+        if (pending >= 1) {
+            if (!continuation) return false;
+            sawMulti = true;
+            --pending;
+        } else if (continuation) {
+            return false;
+        } else {
+            pending = Utf8TrailTable[b];
+        }
+    }
+    if (!sawMulti) return false;  // plain ASCII is not taken as UTF-8
+    return allowCutTail || pending == 0;
+}
+
+std::u16string DecodeContents(const std::string& bytes, bool readUtf8) {
+    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes);
+    return platform::FromAnsi(bytes);
+}
+
+std::string EncodeValue(const std::u16string& value, bool writeUtf8) {
+    return writeUtf8 ? platform::ToUtf8(value) : platform::ToAnsi(value);
+}
+
+std::u16string SubstituteLineBreaks(const std::u16string& value) {
+    std::u16string result;
+    result.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size() && value[i + 1] == u'n') {
+            result += u"\r\n";
+            ++i;
+        } else {
+            result.push_back(value[i]);
+        }
+    }
+    return result;
+}
+
+}  // namespace velkaron

@@ -1,0 +1,19 @@
+// Reading and writing a field's value: the work behind ContentGetValueW and ContentSetValueW.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velkaron {
+
+// The field's stream of fileName, decoded and copied into the host's value buffer of bufferSize
+// bytes. Returns 11 (delivered), -1 (no such field) or -3 (empty). Run under the read lock.
+std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
+                            std::int32_t bufferSize, void* valueBuffer);
+
+// Copies text into a host buffer of bufferSize bytes as zero-terminated UTF-16: at most
+// bufferSize / 2 - 2 characters, stopping at the first zero character. Never writes past the
+// buffer; false when it has no room even for the terminator.
+bool CopyToHostBuffer(const std::u16string& text, void* buffer, std::int32_t bufferSize) noexcept;
+
+}  // namespace velkaron

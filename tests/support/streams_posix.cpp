@@ -1,0 +1,31 @@
+#include <sys/xattr.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tests/support/test_support.h"
+
+namespace testing_support {
+
+void PutStream(const fs::path& file, const std::string& stream, const std::string& bytes) {
+    const std::string name = "user." + stream;
+    if (setxattr(file.c_str(), name.c_str(), bytes.data(), bytes.size(), 0) != 0) {
+        ADD_FAILURE() << "setxattr " << file << " " << name << ": " << std::strerror(errno);
+    }
+}
+
+bool GetStream(const fs::path& file, const std::string& stream, std::string& bytes) {
+    const std::string name = "user." + stream;
+    bytes.assign(65536, '\0');
+    const ssize_t got = getxattr(file.c_str(), name.c_str(), bytes.data(), bytes.size());
+    if (got < 0) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+}  // namespace testing_support

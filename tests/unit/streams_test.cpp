@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "streams/addressing.h"
+#include "streams/encoding.h"
+#include "streams/field_value.h"
+
+namespace {
+
+using namespace velkaron;
+
+std::string U8(const std::u16string& s) { return platform::EncodeUtf8(s); }
+
+TEST(Addressing, LongPathAndStreamName) {
+    struct Case {
+        std::u16string file, path;
+    } cases[] = {
+        {u"C:\\a\\b.txt", u"\\\\?\\C:\\a\\b.txt:Comment"},
+        {u"\\\\srv\\share\\b.txt", u"\\\\?\\UNC\\srv\\share\\b.txt:Comment"},
+        {u"\\\\?\\C:\\a\\b.txt", u"\\\\?\\C:\\a\\b.txt:Comment"},
+        {u"\\\\?\\UNC\\srv\\s\\f", u"\\\\?\\UNC\\srv\\s\\f:Comment"},
+        {u"C:\\dir", u"\\\\?\\C:\\dir:Comment"},
+        {u"", u"\\\\?\\:Comment"},
+        {u"rel\\..\\f/x\\", u"\\\\?\\rel\\..\\f/x\\:Comment"},
+        {u"\\\\", u"\\\\?\\UNC\\:Comment"},
+        {u"\\\\?", u"\\\\?\\UNC\\?:Comment"},
+        {u"//srv/share", u"\\\\?\\//srv/share:Comment"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(U8(BuildStreamPath(c.file, u"Comment")), U8(c.path)) << U8(c.file);
+    EXPECT_EQ(ToLongPath(u"C:\\x"), u"\\\\?\\C:\\x");
+}
+
+TEST(Utf8Test, TrailTableFollowsTheSixByteForm) {
+    EXPECT_EQ(Utf8TrailTable[0x41], 0);
+    EXPECT_EQ(Utf8TrailTable[0xBF], 0);
+    EXPECT_EQ(Utf8TrailTable[0xC0], 1);
+    EXPECT_EQ(Utf8TrailTable[0xDF], 1);
+    EXPECT_EQ(Utf8TrailTable[0xE0], 2);
+    EXPECT_EQ(Utf8TrailTable[0xF7], 3);
+    EXPECT_EQ(Utf8TrailTable[0xF8], 4);
+    EXPECT_EQ(Utf8TrailTable[0xFB], 4);
+    EXPECT_EQ(Utf8TrailTable[0xFC], 5);
+    EXPECT_EQ(Utf8TrailTable[0xFF], 5);
+}
+
+TEST(Utf8Test, PlausibilityOfBytes) {
+    struct Case {
+        std::string bytes;
+        bool cutTailAllowed, strict;
+    } cases[] = {
+        {"plain ascii", false, false},
+        {"", false, false},
+        {"\xC3\xA9", true, true},
+        {"\xC3\xA9" "A\xC3", true, false},
+        {"A\xC3", false, false},
+        {"\x80" "abc", false, false},
+        {"\xC3\xA9\xBF", false, false},
+        {"\xC3" "A", false, false},
+        {"\xEF\xBB\xBF" "abc", true, true},
+        {"\xC0\xAF", true, true},
+        {"\xED\xA0\x80", true, true},
+        {"\xFC\x80\x80\x80\x80\x80", true, true},
+        {"\xF0\x9F\x98", true, false},
+        {std::string("abc\0\xC3\xA9", 6), false, false},
+        {std::string("\xC3\xA9\0\x80", 4), true, true},
+        {std::string("\xC3\0\xA9", 3), false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsUtf8Text(c.bytes, true), c.cutTailAllowed) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(IsUtf8Text(c.bytes, false), c.strict) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(DecodeContents, ChoosesUtf8OrAnsi) {
+    struct Case {
+        std::string bytes;
+        bool readUtf8;
+        std::u16string text;
+    } cases[] = {
+        {"abc", true, u"abc"},
+        {"abc", false, u"abc"},
+        {"\xC3\xA9", true, u"\u00E9"},
+        {"\xC3\xA9", false, u"\u00C3\u00A9"},
+        {"A\xC3", true, u"A\u00C3"},
+        {"\xC3\xA9" "A\xC3", true, u"\u00E9A\uFFFD"},
+        {"\xEF\xBB\xBF" "x", true, u"\uFEFFx"},
+        {"\xEF\xBB\xBF" "x", false, u"\u00EF\u00BB\u00BFx"},
+        {"\x80\x9F", true, u"\u20AC\u0178"},
+        {std::string("\xC3\xA9\0\xC3\xA9", 5), true, std::u16string(u"\u00E9\0\u00E9", 3)},
+        {std::string("\0ab", 3), true, std::u16string(u"\0ab", 3)},
+        {"", true, u""},
+    };
+    for (const Case& c : cases) {
+        const std::u16string got = DecodeContents(c.bytes, c.readUtf8);
+        EXPECT_EQ(got, c.text) << testing::PrintToString(c.bytes) << " -> " << U8(got);
+    }
+}
+
+TEST(EncodeValue, Utf8OrAnsiWithoutByteOrderMark) {
+    EXPECT_EQ(EncodeValue(u"abc", true), "abc");
+    EXPECT_EQ(EncodeValue(u"\u00E9", true), "\xC3\xA9");
+    EXPECT_EQ(EncodeValue(u"\u00E9", false), "\xE9");
+    EXPECT_EQ(EncodeValue(u"\u20AC", false), "\x80");
+    EXPECT_EQ(EncodeValue(u"\u4E2D", false), "?");
+    EXPECT_EQ(EncodeValue(std::u16string(1, char16_t(0xD800)), true), "\xEF\xBF\xBD");
+    EXPECT_EQ(EncodeValue(u"", true), "");
+}
+
+TEST(SubstituteLineBreaks, TypedBackslashNBecomesCrLf) {
+    struct Case {
+        std::u16string in, out;
+    } cases[] = {
+        {u"line1\\nline2", u"line1\r\nline2"},
+        {u"\\n\\n", u"\r\n\r\n"},
+        {u"a\\N", u"a\\N"},
+        {u"\\\\n", u"\\\r\n"},
+        {u"end\\", u"end\\"},
+        {u"n\\", u"n\\"},
+        {u"", u""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SubstituteLineBreaks(c.in), c.out) << U8(c.in);
+}
+
+TEST(CopyToHostBuffer, CutsToHalfTheSizeLessTwoAndStaysInside) {
+    struct Case {
+        int size;
+        std::u16string text;
+        bool written;
+        std::u16string delivered;
+    } cases[] = {
+        {10, u"abc", true, u"abc"},
+        {8, u"abc", true, u"ab"},
+        {9, u"abc", true, u"ab"},
+        {4, u"abc", true, u""},
+        {3, u"abc", true, u""},
+        {2, u"abc", true, u""},
+        {1, u"abc", false, u""},
+        {0, u"abc", false, u""},
+        {-4, u"abc", false, u""},
+        {INT_MIN, u"abc", false, u""},
+        {100, std::u16string(u"a\0b", 3), true, u"a"},
+    };
+    for (const Case& c : cases) {
+        alignas(char16_t) unsigned char buffer[128];
+        std::memset(buffer, 0xAB, sizeof buffer);
+        ASSERT_EQ(CopyToHostBuffer(c.text, buffer, c.size), c.written) << c.size;
+        const std::size_t room = c.size > 0 ? static_cast<std::size_t>(c.size) : 0;
+        for (std::size_t i = room; i < sizeof buffer; ++i) {
+            ASSERT_EQ(buffer[i], 0xAB) << "size " << c.size << ", byte " << i;
+        }
+        if (c.written) {
+            std::u16string got(reinterpret_cast<const char16_t*>(buffer));
+            EXPECT_EQ(got, c.delivered) << c.size;
+        } else {
+            EXPECT_EQ(buffer[0], 0xAB) << c.size;
+        }
+    }
+    EXPECT_FALSE(CopyToHostBuffer(u"abc", nullptr, 100));
+}
+
+}  // namespace
