@@ -79,6 +79,29 @@ std::u16string FromUtf8(const std::string& bytes);
 bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
                 std::string& bytes);
 
+// Creates or replaces the stream with exactly bytes (opened with no sharing on Windows; one
+// atomic attribute write on Linux). False when it cannot be created or not all bytes were written.
+bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes);
+
+// Removes the stream; false when it cannot, in particular when it does not exist.
+bool DeleteStream(const std::u16string& file, const std::u16string& stream);
+
+// --- Last-write time ----------------------------------------------------------------------
+
+// Whether file names a directory, links followed. Decides how the time steps open the target.
+bool IsDirectory(const std::u16string& file);
+
+// A file's last-write time exactly as the OS keeps it, for putting it back unchanged.
+struct FileTime {
+    long long value = 0;        // Windows: 100-ns units since 1601; Linux: seconds since 1970
+    long long nanoseconds = 0;  // Linux: within the second
+};
+
+// Reads the last-write time of file (or directory). False when it cannot.
+bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& time);
+// Sets the last-write time of file back to time, leaving its other times alone. Best effort.
+bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTime& time);
+
 }  // namespace velkaron::platform
 
 // --- Loader notifications -----------------------------------------------------------------

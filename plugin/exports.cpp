@@ -2,7 +2,6 @@
 // plug-in speaks to hosts in UTF-16 only.
 #include "plugin/exports.h"
 
-#include "config/configuration.h"
 #include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
 #include "streams/field_value.h"
@@ -32,12 +31,15 @@ extern "C" std::int32_t VELKARON_CALL ContentGetValueW(char16_t* fileName, std::
     }
 }
 
-extern "C" std::int32_t VELKARON_CALL ContentSetValueW(char16_t*, std::int32_t fieldIndex,
-                                                        std::int32_t, std::int32_t, void*,
+// Writes take no lock: the configuration they read never changes after load, and the stream's
+// own unshared open keeps a read and a write of it apart.
+extern "C" std::int32_t VELKARON_CALL ContentSetValueW(char16_t* fileName, std::int32_t fieldIndex,
+                                                        std::int32_t, std::int32_t, void* fieldValue,
                                                         std::int32_t) {
     using namespace velkaron;
-    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
-        return kNoSuchField;
+    try {
+        return WriteFieldValue(fileName, fieldIndex, static_cast<const char16_t*>(fieldValue));
+    } catch (...) {
+        return kFileError;  // out of memory
     }
-    return kFileError;
 }

@@ -11,6 +11,10 @@ namespace velkaron {
 std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
                             std::int32_t bufferSize, void* valueBuffer);
 
+// Stores value (UTF-16, zero-terminated; null or empty removes the stream) in the field's stream
+// of fileName. Returns 0 (stored), -1 (no such field) or -2 (file error).
+std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value);
+
 // Copies text into a host buffer of bufferSize bytes as zero-terminated UTF-16: at most
 // bufferSize / 2 - 2 characters, stopping at the first zero character. Never writes past the
 // buffer; false when it has no room even for the terminator.

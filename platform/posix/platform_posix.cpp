@@ -146,4 +146,35 @@ bool ReadStream(const std::u16string& file, const std::u16string& stream, std::s
     return false;
 }
 
+bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes) {
+    return setxattr(ToNativePath(file).c_str(), AttributeName(stream).c_str(), bytes.data(),
+                    bytes.size(), 0) == 0;
+}
+
+bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
+    return removexattr(ToNativePath(file).c_str(), AttributeName(stream).c_str()) == 0;
+}
+
+bool IsDirectory(const std::u16string& file) {
+    struct stat st {};
+    return stat(ToNativePath(file).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CaptureWriteTime(const std::u16string& file, bool, FileTime& time) {
+    struct stat st {};
+    if (stat(ToNativePath(file).c_str(), &st) != 0) return false;
+    time.value = st.st_mtim.tv_sec;
+    time.nanoseconds = st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool RestoreWriteTime(const std::u16string& file, bool, const FileTime& time) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
+    times[1].tv_sec = static_cast<time_t>(time.value);
+    times[1].tv_nsec = static_cast<long>(time.nanoseconds);
+    return utimensat(AT_FDCWD, ToNativePath(file).c_str(), times, 0) == 0;
+}
+
 }  // namespace velkaron::platform

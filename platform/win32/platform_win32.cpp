@@ -201,4 +201,65 @@ bool ReadStream(const std::u16string& file, const std::u16string& stream, std::s
     return true;
 }
 
+bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes) {
+    if (bytes.size() > 0xFFFFFFFFu) return false;
+    DWORD written = 0;
+    BOOL ok;
+    {
+        Handle handle(CreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) return false;
+        ok = WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    return ok && written == bytes.size() && written > 0;
+}
+
+bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
+    return DeleteFileW(W(BuildStreamPath(file, stream))) != FALSE;
+}
+
+bool IsDirectory(const std::u16string& file) {
+    const std::u16string target = ToLongPath(file);
+    const DWORD attributes = GetFileAttributesW(W(target));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return !(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                 error == ERROR_BAD_NETPATH || error == ERROR_INVALID_NAME);
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A link: what counts is whether its target can be opened.
+    Handle linked(CreateFileW(W(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return linked.valid() && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// How the time steps open their target: a directory needs backup semantics.
+static HANDLE OpenForTime(const std::u16string& file, bool isDirectory, DWORD fileAccess) {
+    const std::u16string target = ToLongPath(file);
+    if (isDirectory) {
+        return CreateFileW(W(target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    }
+    return CreateFileW(W(target), fileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& time) {
+    Handle handle(OpenForTime(file, isDirectory, GENERIC_READ));
+    FILETIME written;
+    if (!handle.valid() || !GetFileTime(handle.get(), nullptr, nullptr, &written)) return false;
+    time.value = static_cast<long long>((static_cast<unsigned long long>(written.dwHighDateTime) << 32) |
+                                          written.dwLowDateTime);
+    time.nanoseconds = 0;
+    return true;
+}
+
+bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTime& time) {
+    Handle handle(OpenForTime(file, isDirectory, GENERIC_WRITE));
+    FILETIME written;
+    written.dwLowDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value));
+    written.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value) >> 32);
+    return handle.valid() && SetFileTime(handle.get(), nullptr, nullptr, &written);
+}
+
 }  // namespace velkaron::platform

@@ -29,3 +29,21 @@ bool GetStream(const fs::path& file, const std::string& stream, std::string& byt
 }
 
 }  // namespace testing_support
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace testing_support {
+
+void SetWriteTime(const fs::path& path, Time time) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time.seconds), time.nanoseconds}};
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) ADD_FAILURE() << "utimensat " << path;
+}
+
+Time GetWriteTime(const fs::path& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) ADD_FAILURE() << "stat " << path;
+    return {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+}  // namespace testing_support

@@ -38,3 +38,44 @@ bool GetStream(const fs::path& file, const std::string& stream, std::string& byt
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+namespace {
+constexpr long long kUnixEpochIn100ns = 116444736000000000LL;
+
+HANDLE OpenForTimes(const fs::path& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+}  // namespace
+
+void SetWriteTime(const fs::path& path, Time time) {
+    const long long ticks = kUnixEpochIn100ns + time.seconds * 10000000LL + time.nanoseconds / 100;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks);
+    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const HANDLE h = OpenForTimes(path, GENERIC_WRITE);
+    if (h == INVALID_HANDLE_VALUE || !SetFileTime(h, nullptr, nullptr, &ft)) {
+        ADD_FAILURE() << "cannot set the time of " << path.u8string();
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
+Time GetWriteTime(const fs::path& path) {
+    FILETIME ft{};
+    const HANDLE h = OpenForTimes(path, GENERIC_READ);
+    if (h == INVALID_HANDLE_VALUE || !GetFileTime(h, nullptr, nullptr, &ft)) {
+        ADD_FAILURE() << "cannot read the time of " << path.u8string();
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    const long long ticks = ((static_cast<long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) - kUnixEpochIn100ns;
+    long long seconds = ticks / 10000000LL, rest = ticks % 10000000LL;
+    if (rest < 0) {
+        rest += 10000000LL;
+        --seconds;
+    }
+    return {seconds, static_cast<long>(rest * 100)};
+}
+
+}  // namespace testing_support

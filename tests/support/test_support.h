@@ -61,6 +61,16 @@ void PutStream(const fs::path& file, const std::string& stream, const std::strin
 // False when the stream does not exist.
 bool GetStream(const fs::path& file, const std::string& stream, std::string& bytes);
 
+// A file's last-write time in seconds since 1970 and nanoseconds (100-ns steps on Windows), set
+// and read straight through the OS.
+struct Time {
+    long long seconds;
+    long nanoseconds;
+    bool operator==(const Time& o) const { return seconds == o.seconds && nanoseconds == o.nanoseconds; }
+};
+void SetWriteTime(const fs::path& path, Time time);
+Time GetWriteTime(const fs::path& path);
+
 // What ContentGetValueW answered, and the string it left in the buffer.
 struct Value {
     int code;

@@ -1,0 +1,169 @@
+// Writing fields through the real library; streams are inspected straight through the OS.
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::string Ini(const std::string& options) {
+    return "[Options]\n" + options + "\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n";
+}
+
+// A library loaded with the given options, and a scratch file to write to.
+struct Writer {
+    explicit Writer(const std::string& options)
+        : lib(Ini(options)), plugin(LoadOrFail(lib.library)), file(data.path() / "file.txt") {
+        WriteFile(file, "file contents");
+    }
+    int Set(const fs::path& target, int field, const std::u16string& value) {
+        std::u16string name = target.u16string(), text = value;
+        return plugin.api().ContentSetValueW(name.data(), field, 0, 11, text.data(), 0);
+    }
+    std::string Stream(const fs::path& target, const std::string& stream = "Comment") {
+        std::string bytes;
+        return GetStream(target, stream, bytes) ? bytes : "<absent>";
+    }
+
+    Installed lib;
+    host::LoadedPlugin plugin;
+    TempDir data;
+    fs::path file;
+};
+
+TEST(Write, StoresExactlyTheEncodedBytes) {
+    struct Case {
+        const char* options;
+        std::u16string value;
+        std::string bytes;
+    } cases[] = {
+        {"WriteUTF8=1", u"abc", "abc"},
+        {"WriteUTF8=1", u"\u00E9", "\xC3\xA9"},
+        {"WriteUTF8=0", u"\u00E9", "\xE9"},
+        {"WriteUTF8=true", u"\u00E9\u20AC", "\xE9\x80"},
+        {"WriteUTF8=0", u"\u4E2Dx", "?x"},
+        {"WriteUTF8=1", u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {"WriteUTF8=1\nSubstituteChars=1", u"line1\\nline2", "line1\r\nline2"},
+        {"WriteUTF8=1\nSubstituteChars=0", u"line1\\nline2", "line1\\nline2"},
+        {"SubstituteChars=1", u"a\\Nb\\n", "a\\Nb\r\n"},
+        {"WriteUTF8=1\nKeepTime=1", u"kept", "kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + " " + U8(c.value));
+        Writer w(c.options);
+        EXPECT_EQ(w.Set(w.file, 0, c.value), 0);
+        EXPECT_EQ(w.Stream(w.file), c.bytes);
+        EXPECT_EQ(ReadFile(w.file), "file contents");
+    }
+}
+
+TEST(Write, ReplacesAndRemoves) {
+    Writer w("WriteUTF8=1");
+    PutStream(w.file, "Comment", "abcdef");
+    EXPECT_EQ(w.Set(w.file, 0, u"abc"), 0);
+    EXPECT_EQ(w.Stream(w.file), "abc");
+    EXPECT_EQ(w.Set(w.file, 0, u""), 0);
+    EXPECT_EQ(w.Stream(w.file), "<absent>");
+    EXPECT_EQ(w.Set(w.file, 0, u""), -2);  // clearing an empty field is a file error
+    std::u16string name = w.file.u16string();
+    PutStream(w.file, "Comment", "x");
+    EXPECT_EQ(w.plugin.api().ContentSetValueW(name.data(), 0, 0, 11, nullptr, 0), 0);  // null: clear
+    EXPECT_EQ(w.Stream(w.file), "<absent>");
+}
+
+TEST(Write, ADottedStreamNameAndOtherStreamsUntouched) {
+    Writer w("SubstituteChars=1\nWriteUTF8=1");
+    PutStream(w.file, "Comment", "keep me");
+    EXPECT_EQ(w.Set(w.file, 1, u"[ZoneTransfer]\\nZoneId=3"), 0);
+    EXPECT_EQ(w.Stream(w.file, "Zone.Identifier"), "[ZoneTransfer]\r\nZoneId=3");
+    EXPECT_EQ(w.Stream(w.file), "keep me");
+}
+
+TEST(Write, RoundTripsThroughARead) {
+    for (const char* options : {"WriteUTF8=1\nReadUTF8=1", "WriteUTF8=0\nReadUTF8=0", "WriteUTF8=0\nReadUTF8=1"}) {
+        SCOPED_TRACE(options);
+        Writer w(options);
+        const std::u16string value = u"Caf\u00E9 \u20AC 100 \u00BD";
+        ASSERT_EQ(w.Set(w.file, 0, value), 0);
+        const Value back = GetValue(w.plugin.api(), w.file, 0);
+        EXPECT_EQ(back.code, 11);
+        EXPECT_EQ(U8(back.text), U8(value));
+    }
+}
+
+TEST(Write, Directories) {
+    Writer w("WriteUTF8=1\nKeepTime=1");
+    const fs::path folder = w.data.path() / "folder";
+    fs::create_directory(folder);
+    const Time original{1000000001, 123456700};
+    SetWriteTime(folder, original);
+    EXPECT_EQ(w.Set(folder, 0, u"a folder"), 0);
+    EXPECT_EQ(w.Stream(folder), "a folder");
+    EXPECT_EQ(U8(GetValue(w.plugin.api(), folder, 0).text), "a folder");
+    EXPECT_EQ(GetWriteTime(folder), original);
+    EXPECT_EQ(w.Set(folder, 0, u""), 0);
+    EXPECT_EQ(w.Stream(folder), "<absent>");
+    EXPECT_EQ(GetWriteTime(folder), original);
+}
+
+TEST(Write, KeepTimeKeepsTheTimeExactly) {
+    // Times a round trip through the DOS date format would change or could not hold.
+    const Time times[] = {{1000000001, 123456700}, {165000001, 0}, {4400000001, 999999900}};
+    Writer w("KeepTime=1\nWriteUTF8=1");
+    for (const Time& original : times) {
+        SCOPED_TRACE(original.seconds);
+        SetWriteTime(w.file, original);
+        EXPECT_EQ(w.Set(w.file, 0, u"changed"), 0);
+        EXPECT_EQ(GetWriteTime(w.file), original);
+        EXPECT_EQ(w.Set(w.file, 0, u""), 0);
+        EXPECT_EQ(GetWriteTime(w.file), original);
+    }
+}
+
+TEST(Write, FailuresAreReported) {
+    Writer w("WriteUTF8=1\nKeepTime=1");
+    for (int index : {-1, 2, 100, INT_MAX, INT_MIN}) EXPECT_EQ(w.Set(w.file, index, u"x"), -1) << index;
+    std::u16string value = u"x";
+    EXPECT_EQ(w.plugin.api().ContentSetValueW(nullptr, 0, 0, 11, value.data(), 0), -2);
+    EXPECT_EQ(w.plugin.api().ContentSetValueW(nullptr, 0, 0, 11, nullptr, 0), -2);
+    EXPECT_EQ(w.Set(w.data.path() / "no-such-folder" / "f.txt", 0, u"x"), -2);
+}
+
+#if defined(_WIN32)
+TEST(Write, AStreamOpenElsewhereIsAFileErrorAndKeepsItsContents) {
+    Writer w("WriteUTF8=1");
+    PutStream(w.file, "Comment", "old");
+    const std::wstring path = w.file.wstring() + L":Comment";
+    const HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(w.Set(w.file, 0, u"new"), -2);
+    EXPECT_EQ(w.Set(w.file, 0, u""), -2);
+    CloseHandle(holder);
+    EXPECT_EQ(w.Stream(w.file), "old");
+}
+#else
+TEST(Write, AValueTooLargeForTheFileSystemLosesNothing) {
+    Writer w("WriteUTF8=1");
+    PutStream(w.file, "Comment", "old");
+    EXPECT_EQ(w.Set(w.file, 0, std::u16string(100000, u'x')), -2);
+    EXPECT_EQ(w.Stream(w.file), "old");
+}
+
+TEST(Write, FileNamesWithColons) {
+    Writer w("WriteUTF8=1");
+    const fs::path odd = w.data.path() / "a:b";
+    WriteFile(odd, "");
+    EXPECT_EQ(w.Set(odd, 0, u"colons"), 0);
+    EXPECT_EQ(w.Stream(odd), "colons");
+}
+#endif
+
+}  // namespace
