@@ -2,16 +2,19 @@
 #   make deps    install the tool chain (mingw-w64, Wine 32/64, Xvfb, ...) where it is missing
 #   make build   the three libraries, the sample configuration and the command-line hosts in dist/
 #   make test    build, then run every test of the three builds
-#   make demo    build, then load each library the way the host does and list its fields
+#   make demo    build, then drive each library the way the host does: list its fields, set and
+#                read values on a demo folder
 
 PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
+  ntfs-3g
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
-  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt
+  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g \
+  /usr/sbin/mkntfs
 
 .PHONY: all deps build test demo clean
 all: build

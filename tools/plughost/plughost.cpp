@@ -194,6 +194,13 @@ int Get(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
             }
         }
         if (error) return Fail("cannot list " + Utf8(target) + ": " + error.message());
+#if defined(_WIN32)
+        // No Windows file name holds a ':'; such entries are how Wine keeps streams on Unix
+        // file systems, not files.
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [](const fs::path& p) { return p.filename().native().find(L':') != std::wstring::npos; }),
+                      entries.end());
+#endif
         std::sort(entries.begin(), entries.end());
         paths.insert(paths.end(), entries.begin(), entries.end());
     }
