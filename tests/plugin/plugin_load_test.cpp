@@ -2,6 +2,7 @@
 // loaded the way the host loads it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 
@@ -101,6 +102,43 @@ TEST(Configuration, FoundBesideALibraryWithAVeryLongPath) {
     WriteFile(ConfigurationOf(library), "[Streams]\n0=Deep\n");
     host::LoadedPlugin plugin = LoadOrFail(library);
     EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Deep"});
+}
+
+TEST(Configuration, OddFilesLoadQuicklyWithWhateverFieldsTheyHold) {
+    std::string junk;
+    for (int i = 0; i < 1 << 20; ++i) junk += static_cast<char>((i * 2654435761u) >> 24);
+    std::string huge = "[Streams]\n0=First\n";
+    while (huge.size() < 10u << 20) huge += "; padding line of a very large configuration file\n";
+    huge += "1=Last\n";
+    std::string manyKeys = "[Streams]\n";
+    for (int k = 0; k < 10000; ++k) manyKeys += "k" + std::to_string(k) + "=v\n";
+    manyKeys += "7=Seven\n";
+    std::string utf16NoMark;
+    for (char c : std::string("[Streams]\r\n0=Wide\r\n")) utf16NoMark += std::string{c, '\0'};
+    struct Case {
+        const char* name;
+        std::string ini;
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"binary junk", junk, {}},
+        {"10 MB", huge, {"First", "Last"}},
+        {"10,000 keys", manyKeys, {"Seven"}},
+        {"UTF-16 without a byte-order mark", utf16NoMark, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Installed lib(c.ini);
+        const auto start = std::chrono::steady_clock::now();
+        testing::internal::CaptureStderr();  // the Linux build reports an empty list there
+        host::LoadedPlugin plugin = LoadOrFail(lib.library);
+        testing::internal::GetCapturedStderr();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        if (c.fields.empty()) {
+            EXPECT_LE(FieldNames(plugin.api()).size(), 100u);
+        } else {
+            EXPECT_EQ(FieldNames(plugin.api()), c.fields);
+        }
+    }
 }
 
 TEST(FieldList, NamesAreCutToTheBufferAndNeverWrittenPastIt) {

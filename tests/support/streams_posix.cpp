@@ -47,3 +47,16 @@ Time GetWriteTime(const fs::path& path) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+long OpenHandleCount() {
+    long count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace testing_support

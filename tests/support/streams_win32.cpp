@@ -79,3 +79,13 @@ Time GetWriteTime(const fs::path& path) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+long OpenHandleCount() {
+    DWORD count = 0;
+    if (!GetProcessHandleCount(GetCurrentProcess(), &count)) ADD_FAILURE() << "GetProcessHandleCount";
+    return static_cast<long>(count);
+}
+
+}  // namespace testing_support

@@ -71,6 +71,9 @@ struct Time {
 void SetWriteTime(const fs::path& path, Time time);
 Time GetWriteTime(const fs::path& path);
 
+// How many handles (Windows) or file descriptors (Linux) the process holds open.
+long OpenHandleCount();
+
 // What ContentGetValueW answered, and the string it left in the buffer.
 struct Value {
     int code;
