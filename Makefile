@@ -1,7 +1,8 @@
 # Velkaron: `make demo` and `make test` are all a fresh Debian machine needs.
 #   make deps    install the tool chain (mingw-w64, Wine 32/64, Xvfb, ...) where it is missing
 #   make build   the three libraries, the sample configuration and the command-line hosts in dist/
-#   make test    build, then run every test of the three builds
+#   make test    build, then run every test of the three builds and the sanitizer builds
+#   make test-asan, make test-tsan   the native suite under ASan+UBSan, or under TSan
 #   make demo    build, then drive each library the way the host does: list its fields, set and
 #                read values on a demo folder
 
@@ -16,7 +17,7 @@ NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g \
   /usr/sbin/mkntfs
 
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test test-asan test-tsan demo clean
 all: build
 
 deps:
@@ -41,6 +42,7 @@ build: deps
 test: build
 	@failed=""; for p in $(PRESETS); do \
 	  echo "=== $$p ==="; ctest --preset $$p || failed="$$failed $$p"; done; \
+	for p in asan tsan; do $(MAKE) --no-print-directory test-$$p || failed="$$failed linux-$$p"; done; \
 	if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
 	  echo; \
 	  echo "!!! The 32-bit Windows tests were SKIPPED: this machine's kernel cannot execute 32-bit"; \
@@ -48,6 +50,11 @@ test: build
 	  echo "!!! (exports, imports, version resource), but it was not loaded and run."; \
 	fi; \
 	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi
+
+# The native suite with sanitizers: memory errors, leaks and undefined behaviour; data races.
+test-asan test-tsan: test-%: deps
+	@echo "=== linux-$* ==="
+	@cmake --preset linux-$* >/dev/null && cmake --build --preset linux-$* && ctest --preset linux-$*
 
 demo: build
 	@tools/demo.sh
