@@ -10,11 +10,11 @@ PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
-  ntfs-3g
+  ntfs-3g valgrind
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
-  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g \
+  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind \
   /usr/sbin/mkntfs
 
 .PHONY: all deps build test test-asan test-tsan demo clean
