@@ -3,6 +3,7 @@
 #   make build   the three libraries, the sample configuration and the command-line hosts in dist/
 #   make test    build, then run every test of the three builds and the sanitizer builds
 #   make test-asan, make test-tsan   the native suite under ASan+UBSan, or under TSan
+#   make fuzz    each libFuzzer target for FUZZ_SECONDS (30) from its seed corpus
 #   make demo    build, then drive each library the way the host does: list its fields, set and
 #                read values on a demo folder
 
@@ -10,14 +11,17 @@ PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
-  ntfs-3g valgrind
+  ntfs-3g valgrind clang libclang-rt-14-dev
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
-  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind \
+  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ \
   /usr/sbin/mkntfs
 
-.PHONY: all deps build test test-asan test-tsan demo clean
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS := profile contents encode paths
+
+.PHONY: all deps build test test-asan test-tsan fuzz demo clean
 all: build
 
 deps:
@@ -42,7 +46,7 @@ build: deps
 test: build
 	@failed=""; for p in $(PRESETS); do \
 	  echo "=== $$p ==="; ctest --preset $$p || failed="$$failed $$p"; done; \
-	for p in asan tsan; do $(MAKE) --no-print-directory test-$$p || failed="$$failed linux-$$p"; done; \
+	for p in test-asan test-tsan fuzz; do $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
 	if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
 	  echo; \
 	  echo "!!! The 32-bit Windows tests were SKIPPED: this machine's kernel cannot execute 32-bit"; \
@@ -55,6 +59,18 @@ test: build
 test-asan test-tsan: test-%: deps
 	@echo "=== linux-$* ==="
 	@cmake --preset linux-$* >/dev/null && cmake --build --preset linux-$* && ctest --preset linux-$*
+
+# New inputs a run finds go to build/fuzz/corpus-*, never into the seed corpus in fuzz/corpus.
+fuzz: deps
+	@echo "=== fuzz ($(FUZZ_SECONDS) s per target) ==="
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus-$$t; \
+	  build/fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/crash-$$t- build/fuzz/corpus-$$t fuzz/corpus/$$t \
+	    > build/fuzz/fuzz-$$t.log 2>&1 || { tail -40 build/fuzz/fuzz-$$t.log; echo "fuzz_$$t: FAILED"; exit 1; }; \
+	  echo "fuzz_$$t: $$(grep -o 'number_of_executed_units: [0-9]*' build/fuzz/fuzz-$$t.log | cut -d' ' -f2) inputs, no failure"; \
+	done
 
 demo: build
 	@tools/demo.sh

@@ -1,0 +1,28 @@
+// Stream contents to text: the UTF-8 test and both decoders, with their invariants.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/codepage.h"
+#include "streams/encoding.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace velkaron;
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const bool cut = IsUtf8Text(bytes, true), strict = IsUtf8Text(bytes, false);
+    if (strict && !cut) std::abort();  // a strict pass is also a lenient one
+    for (bool readUtf8 : {false, true}) {
+        const std::u16string text = DecodeContents(bytes, readUtf8);
+        if (text.size() > bytes.size()) std::abort();  // never more units than bytes
+        if (!readUtf8 && text.size() != bytes.size()) std::abort();
+    }
+    // Text made by the UTF-8 decoder has no lone surrogates, so it survives a round trip.
+    const std::u16string decoded = platform::DecodeUtf8(bytes);
+    if (platform::DecodeUtf8(platform::EncodeUtf8(decoded)) != decoded) std::abort();
+    if (platform::DecodeWindows1252(platform::EncodeWindows1252(platform::DecodeWindows1252(bytes))) !=
+        platform::DecodeWindows1252(bytes)) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,21 @@
+// Host file names to Windows stream names.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "streams/addressing.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace velkaron;
+    std::u16string name(size / 2, u'\0');
+    if (!name.empty()) std::memcpy(name.data(), data, name.size() * 2);
+    const std::u16string longPath = ToLongPath(name);
+    if (longPath.compare(0, 4, u"\\\\?\\") != 0) std::abort();
+    if (ToLongPath(longPath) != longPath) std::abort();  // applying it again changes nothing
+    if (longPath.size() < name.size()) std::abort();
+    const std::u16string stream = BuildStreamPath(name, u"Zone.Identifier");
+    if (stream != longPath + u":Zone.Identifier") std::abort();
+    return 0;
+}
