@@ -1,6 +1,7 @@
 // The configuration read once at load: which streams are offered as fields, and the options.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,11 @@ constexpr std::size_t kIniValueUnits = 2000;  // the reader's buffer, terminator
 // Set once while the library loads, read-only afterwards: no lock needed to read them.
 extern std::vector<TFieldsRec> FieldTable;
 extern Options PluginOptions;
+
+// The entry at a host's field index, or null when FieldTable holds no such index.
+inline const TFieldsRec* FieldAt(std::int32_t index) {
+    return index >= 0 && static_cast<std::size_t>(index) < FieldTable.size() ? &FieldTable[index] : nullptr;
+}
 
 // Reads the file beside the library (supplied from the sample when missing) into FieldTable and
 // PluginOptions, and shows the error box when no field is configured.

@@ -25,11 +25,10 @@ extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fiel
                                                                 char* fieldName, char* units,
                                                                 std::int32_t maxLen) {
     using namespace velkaron;
-    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
-        return kNoMoreFields;
-    }
+    const TFieldsRec* field = FieldAt(fieldIndex);
+    if (field == nullptr) return kNoMoreFields;
     try {
-        CopyFieldName(platform::ToAnsi(FieldTable[fieldIndex].FieldName), fieldName, maxLen);
+        CopyFieldName(platform::ToAnsi(field->FieldName), fieldName, maxLen);
     } catch (...) {
         // No memory for the conversion: the field still exists, its name stays unwritten.
     }

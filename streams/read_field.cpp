@@ -25,15 +25,13 @@ bool CopyToHostBuffer(const std::u16string& text, void* buffer, std::int32_t buf
 
 std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
                             std::int32_t bufferSize, void* valueBuffer) {
-    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
-        return kNoSuchField;
-    }
+    const TFieldsRec* field = FieldAt(fieldIndex);
+    if (field == nullptr) return kNoSuchField;
     std::u16string text;
     try {
         std::string contents;
         if (bufferSize > 0 &&
-            platform::ReadStream(fileName != nullptr ? fileName : u"",
-                                 FieldTable[fieldIndex].RealStream,
+            platform::ReadStream(fileName != nullptr ? fileName : u"", field->RealStream,
                                  static_cast<std::size_t>(bufferSize), contents)) {
             text = DecodeContents(contents, PluginOptions.ReadUTF8);
         }

@@ -7,11 +7,10 @@
 namespace velkaron {
 
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
-    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= FieldTable.size()) {
-        return kNoSuchField;
-    }
+    const TFieldsRec* field = FieldAt(fieldIndex);
+    if (field == nullptr) return kNoSuchField;
     const std::u16string file = fileName != nullptr ? fileName : u"";
-    const std::u16string& stream = FieldTable[fieldIndex].RealStream;
+    const std::u16string& stream = field->RealStream;
     std::u16string text = value != nullptr ? value : u"";
     if (PluginOptions.SubstituteChars) text = SubstituteLineBreaks(text);
 
