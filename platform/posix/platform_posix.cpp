@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -16,8 +17,46 @@
 #include "platform/platform.h"
 #include "platform/posix/fd.h"
 #include "platform/profile.h"
+#include "platform/syscalls.h"
 
 namespace velkaron::platform {
+
+namespace {
+
+struct SystemCallSlot {
+    const char* name;
+    SystemCall current;
+    SystemCall original;
+};
+
+template <typename Fn>
+SystemCall Slot(Fn fn) {
+    return reinterpret_cast<SystemCall>(fn);
+}
+
+using StatFn = int (*)(const char*, struct stat*);
+using GetxattrFn = ssize_t (*)(const char*, const char*, void*, size_t);
+using SetxattrFn = int (*)(const char*, const char*, const void*, size_t, int);
+using RemovexattrFn = int (*)(const char*, const char*);
+using UtimensatFn = int (*)(int, const char*, const struct timespec*, int);
+
+SystemCallSlot kSystemCalls[] = {
+    {"stat", Slot<StatFn>(::stat), Slot<StatFn>(::stat)},
+    {"getxattr", Slot<GetxattrFn>(::getxattr), Slot<GetxattrFn>(::getxattr)},
+    {"setxattr", Slot<SetxattrFn>(::setxattr), Slot<SetxattrFn>(::setxattr)},
+    {"removexattr", Slot<RemovexattrFn>(::removexattr), Slot<RemovexattrFn>(::removexattr)},
+    {"utimensat", Slot<UtimensatFn>(::utimensat), Slot<UtimensatFn>(::utimensat)},
+};
+
+#define osStat (reinterpret_cast<StatFn>(kSystemCalls[0].current))
+#define osGetxattr (reinterpret_cast<GetxattrFn>(kSystemCalls[1].current))
+#define osSetxattr (reinterpret_cast<SetxattrFn>(kSystemCalls[2].current))
+#define osRemovexattr (reinterpret_cast<RemovexattrFn>(kSystemCalls[3].current))
+#define osUtimensat (reinterpret_cast<UtimensatFn>(kSystemCalls[4].current))
+
+}  // namespace
+
+#include "platform/syscall_table.inc"
 
 static std::string ToNativePath(const std::u16string& path) { return EncodeUtf8(path); }
 
@@ -127,16 +166,16 @@ bool ReadStream(const std::u16string& file, const std::u16string& stream, std::s
     // An attribute is read whole or not at all. Most are small: try a buffer on the stack first,
     // then one sized by the attribute (the kernel caps values at 64 KiB).
     char small[4096];
-    ssize_t got = getxattr(path.c_str(), name.c_str(), small, sizeof small);
+    ssize_t got = osGetxattr(path.c_str(), name.c_str(), small, sizeof small);
     if (got >= 0) {
         bytes.assign(small, std::min(static_cast<std::size_t>(got), maxBytes));
         return true;
     }
     for (int attempt = 0; attempt < 4 && errno == ERANGE; ++attempt) {
-        const ssize_t size = getxattr(path.c_str(), name.c_str(), nullptr, 0);
+        const ssize_t size = osGetxattr(path.c_str(), name.c_str(), nullptr, 0);
         if (size < 0) break;
         std::string whole(static_cast<std::size_t>(size), '\0');
-        got = getxattr(path.c_str(), name.c_str(), whole.data(), whole.size());
+        got = osGetxattr(path.c_str(), name.c_str(), whole.data(), whole.size());
         if (got >= 0) {  // it may have shrunk since it was measured; if it grew, measure again
             whole.resize(std::min(static_cast<std::size_t>(got), maxBytes));
             bytes = std::move(whole);
@@ -147,22 +186,22 @@ bool ReadStream(const std::u16string& file, const std::u16string& stream, std::s
 }
 
 bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes) {
-    return setxattr(ToNativePath(file).c_str(), AttributeName(stream).c_str(), bytes.data(),
+    return osSetxattr(ToNativePath(file).c_str(), AttributeName(stream).c_str(), bytes.data(),
                     bytes.size(), 0) == 0;
 }
 
 bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
-    return removexattr(ToNativePath(file).c_str(), AttributeName(stream).c_str()) == 0;
+    return osRemovexattr(ToNativePath(file).c_str(), AttributeName(stream).c_str()) == 0;
 }
 
 bool IsDirectory(const std::u16string& file) {
     struct stat st {};
-    return stat(ToNativePath(file).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return osStat(ToNativePath(file).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CaptureWriteTime(const std::u16string& file, bool, FileTime& time) {
     struct stat st {};
-    if (stat(ToNativePath(file).c_str(), &st) != 0) return false;
+    if (osStat(ToNativePath(file).c_str(), &st) != 0) return false;
     time.value = st.st_mtim.tv_sec;
     time.nanoseconds = st.st_mtim.tv_nsec;
     return true;
@@ -174,7 +213,7 @@ bool RestoreWriteTime(const std::u16string& file, bool, const FileTime& time) {
     times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
     times[1].tv_sec = static_cast<time_t>(time.value);
     times[1].tv_nsec = static_cast<long>(time.nanoseconds);
-    return utimensat(AT_FDCWD, ToNativePath(file).c_str(), times, 0) == 0;
+    return osUtimensat(AT_FDCWD, ToNativePath(file).c_str(), times, 0) == 0;
 }
 
 }  // namespace velkaron::platform

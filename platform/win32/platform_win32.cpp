@@ -1,14 +1,56 @@
 // The OS layer for Windows: kernel32 and user32, called directly.
 #include <windows.h>
 
+#include <cstring>
 #include <new>
 
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/syscalls.h"
 #include "streams/addressing.h"
 
 namespace velkaron::platform {
 namespace {
+
+struct SystemCallSlot {
+    const char* name;
+    SystemCall current;
+    SystemCall original;
+};
+
+template <typename Fn>
+SystemCall Slot(Fn fn) {
+    return reinterpret_cast<SystemCall>(fn);
+}
+
+using CreateFileWFn = decltype(&::CreateFileW);
+using ReadFileFn = decltype(&::ReadFile);
+using WriteFileFn = decltype(&::WriteFile);
+using CloseHandleFn = decltype(&::CloseHandle);
+using DeleteFileWFn = decltype(&::DeleteFileW);
+using GetFileTimeFn = decltype(&::GetFileTime);
+using SetFileTimeFn = decltype(&::SetFileTime);
+using GetFileSizeExFn = decltype(&::GetFileSizeEx);
+
+SystemCallSlot kSystemCalls[] = {
+    {"CreateFileW", Slot(&::CreateFileW), Slot(&::CreateFileW)},
+    {"ReadFile", Slot(&::ReadFile), Slot(&::ReadFile)},
+    {"WriteFile", Slot(&::WriteFile), Slot(&::WriteFile)},
+    {"CloseHandle", Slot(&::CloseHandle), Slot(&::CloseHandle)},
+    {"DeleteFileW", Slot(&::DeleteFileW), Slot(&::DeleteFileW)},
+    {"GetFileTime", Slot(&::GetFileTime), Slot(&::GetFileTime)},
+    {"SetFileTime", Slot(&::SetFileTime), Slot(&::SetFileTime)},
+    {"GetFileSizeEx", Slot(&::GetFileSizeEx), Slot(&::GetFileSizeEx)},
+};
+
+#define osCreateFileW (reinterpret_cast<CreateFileWFn>(kSystemCalls[0].current))
+#define osReadFile (reinterpret_cast<ReadFileFn>(kSystemCalls[1].current))
+#define osWriteFile (reinterpret_cast<WriteFileFn>(kSystemCalls[2].current))
+#define osCloseHandle (reinterpret_cast<CloseHandleFn>(kSystemCalls[3].current))
+#define osDeleteFileW (reinterpret_cast<DeleteFileWFn>(kSystemCalls[4].current))
+#define osGetFileTime (reinterpret_cast<GetFileTimeFn>(kSystemCalls[5].current))
+#define osSetFileTime (reinterpret_cast<SetFileTimeFn>(kSystemCalls[6].current))
+#define osGetFileSizeEx (reinterpret_cast<GetFileSizeExFn>(kSystemCalls[7].current))
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16 units");
 
@@ -27,7 +69,7 @@ public:
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle() {
-        if (valid()) CloseHandle(h_);
+        if (valid()) osCloseHandle(h_);
     }
     bool valid() const noexcept { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
     HANDLE get() const noexcept { return h_; }
@@ -179,21 +221,21 @@ std::u16string FromUtf8(const std::string& bytes) { return Decode(CP_UTF8, bytes
 bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
                 std::string& bytes) {
     bytes.clear();
-    Handle handle(CreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ, 0, nullptr,
+    Handle handle(osCreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) return false;
     // No one else can write while the stream is open unshared, so its size holds for the read:
     // the buffer follows the stream, not the caller's limit.
     LARGE_INTEGER size;
     std::size_t want = maxBytes;
-    if (GetFileSizeEx(handle.get(), &size) && static_cast<unsigned long long>(size.QuadPart) < want) {
+    if (osGetFileSizeEx(handle.get(), &size) && static_cast<unsigned long long>(size.QuadPart) < want) {
         want = static_cast<std::size_t>(size.QuadPart);
     }
     if (want > 0x7FFFFFFF) want = 0x7FFFFFFF;
     if (want == 0) return true;
     bytes.assign(want, '\0');
     DWORD got = 0;
-    if (!ReadFile(handle.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
+    if (!osReadFile(handle.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
         bytes.clear();
         return false;
     }
@@ -206,16 +248,16 @@ bool WriteStream(const std::u16string& file, const std::u16string& stream, const
     DWORD written = 0;
     BOOL ok;
     {
-        Handle handle(CreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ | GENERIC_WRITE, 0,
+        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ | GENERIC_WRITE, 0,
                                   nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid()) return false;
-        ok = WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ok = osWriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
     return ok && written == bytes.size() && written > 0;
 }
 
 bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
-    return DeleteFileW(W(BuildStreamPath(file, stream))) != FALSE;
+    return osDeleteFileW(W(BuildStreamPath(file, stream))) != FALSE;
 }
 
 bool IsDirectory(const std::u16string& file) {
@@ -228,7 +270,7 @@ bool IsDirectory(const std::u16string& file) {
     }
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // A link: what counts is whether its target can be opened.
-    Handle linked(CreateFileW(W(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    Handle linked(osCreateFileW(W(target), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return linked.valid() && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -237,17 +279,17 @@ bool IsDirectory(const std::u16string& file) {
 static HANDLE OpenForTime(const std::u16string& file, bool isDirectory, DWORD fileAccess) {
     const std::u16string target = ToLongPath(file);
     if (isDirectory) {
-        return CreateFileW(W(target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        return osCreateFileW(W(target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     }
-    return CreateFileW(W(target), fileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    return osCreateFileW(W(target), fileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& time) {
     Handle handle(OpenForTime(file, isDirectory, GENERIC_READ));
     FILETIME written;
-    if (!handle.valid() || !GetFileTime(handle.get(), nullptr, nullptr, &written)) return false;
+    if (!handle.valid() || !osGetFileTime(handle.get(), nullptr, nullptr, &written)) return false;
     time.value = static_cast<long long>((static_cast<unsigned long long>(written.dwHighDateTime) << 32) |
                                           written.dwLowDateTime);
     time.nanoseconds = 0;
@@ -259,7 +301,9 @@ bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTi
     FILETIME written;
     written.dwLowDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value));
     written.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value) >> 32);
-    return handle.valid() && SetFileTime(handle.get(), nullptr, nullptr, &written);
+    return handle.valid() && osSetFileTime(handle.get(), nullptr, nullptr, &written);
 }
+
+#include "platform/syscall_table.inc"
 
 }  // namespace velkaron::platform

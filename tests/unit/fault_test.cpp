@@ -1,0 +1,290 @@
+// Failures of the OS calls behind reading and writing, injected through the platform layer's
+// call table, and failures of memory: each gives the result code the host expects, closes what
+// it opened, and (where the OS allows) leaves the previous value whole.
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <new>
+
+#include "config/configuration.h"
+#include "platform/syscalls.h"
+#include "plugin/exports.h"
+#include "plugin/read_lock.h"
+#include "tests/support/test_support.h"
+
+// Allocation failure on demand: when armed, the n-th allocation from now on throws.
+static std::atomic<long> gFailAllocationIn{0};
+void* operator new(std::size_t size) {
+    if (gFailAllocationIn.load() > 0 && --gFailAllocationIn == 0) throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace testing_support;
+using velkaron::platform::SystemCall;
+
+// The library's state as the loader would leave it, with one field and the given options.
+class Faults : public testing::Test {
+protected:
+    Faults() : file(data.path() / "file.txt") {
+        velkaron::FieldTable = {{u"Comment", u"Comment"}};
+        velkaron::PluginOptions = {};
+        velkaron::PluginOptions.KeepTime = true;
+        velkaron::PluginOptions.WriteUTF8 = true;
+        velkaron::CreateReadLock();
+        WriteFile(file, "contents");
+        PutStream(file, "Comment", "old value");
+        SetWriteTime(file, original);
+    }
+    ~Faults() override {
+        for (const char* name : kCalls) velkaron::platform::SetSystemCall(name, nullptr);
+        gFailAllocationIn = 0;
+        velkaron::DeleteReadLock();
+        velkaron::ReleaseConfiguration();
+    }
+    // failAllocation: the n-th allocation inside the call fails (0: none does).
+    int Set(const std::u16string& value, long failAllocation = 0) {
+        std::u16string name = file.u16string(), text = value;
+        gFailAllocationIn = failAllocation;
+        const int code = ContentSetValueW(name.data(), 0, 0, 11, text.data(), 0);
+        allocationFailed = failAllocation > 0 && gFailAllocationIn.exchange(0) == 0;
+        return code;
+    }
+    int Get(long failAllocation = 0) {
+        std::u16string name = file.u16string();
+        char16_t buffer[64];
+        gFailAllocationIn = failAllocation;
+        const int code = ContentGetValueW(name.data(), 0, 0, buffer, sizeof buffer, 0);
+        allocationFailed = failAllocation > 0 && gFailAllocationIn.exchange(0) == 0;
+        return code;
+    }
+    std::string Stream() {
+        std::string bytes;
+        return GetStream(file, "Comment", bytes) ? bytes : "<absent>";
+    }
+    static void Inject(const char* name, SystemCall call) {
+        ASSERT_TRUE(velkaron::platform::SetSystemCall(name, call)) << name;
+    }
+
+#if defined(_WIN32)
+    static constexpr const char* kCalls[] = {"CreateFileW", "ReadFile",    "WriteFile",   "CloseHandle",
+                                             "DeleteFileW", "GetFileTime", "SetFileTime", "GetFileSizeEx"};
+#else
+    static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat"};
+#endif
+    bool allocationFailed = false;
+    TempDir data;
+    fs::path file;
+    const Time original{1000000001, 123456700};
+};
+
+TEST_F(Faults, UnknownCallNamesAreRefused) {
+    EXPECT_FALSE(velkaron::platform::SetSystemCall("no-such-call", nullptr));
+    EXPECT_EQ(velkaron::platform::GetSystemCall("no-such-call"), nullptr);
+}
+
+TEST_F(Faults, MemoryRunningOutAnywhereGivesADefinedCode) {
+    // Fail the first allocation of the call, then the second, ... until one runs through.
+    long n = 1;
+    for (; n < 200; ++n) {
+        const int get = Get(n);
+        ASSERT_TRUE(get == 11 || (allocationFailed && get == -3)) << n << ": " << get;
+        if (!allocationFailed) break;
+    }
+    EXPECT_GT(n, 1);  // the read does allocate, so some runs failed
+    for (n = 1; n < 200; ++n) {
+        PutStream(file, "Comment", "old value");
+        const int set = Set(u"new value", n);
+        ASSERT_TRUE(set == 0 || (allocationFailed && set == -2)) << n << ": " << set;
+        const std::string now = Stream();
+        ASSERT_TRUE(now == "old value" || now == "new value") << now;
+        if (!allocationFailed) break;
+    }
+    EXPECT_GT(n, 1);
+}
+
+#if defined(_WIN32)
+
+std::atomic<int> gOpen{0}, gRestores{0};
+HANDLE WINAPI CountingCreateFileW(LPCWSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g) {
+    const HANDLE h = CreateFileW(a, b, c, d, e, f, g);
+    if (h != INVALID_HANDLE_VALUE) ++gOpen;
+    return h;
+}
+BOOL WINAPI CountingCloseHandle(HANDLE h) {
+    --gOpen;
+    return CloseHandle(h);
+}
+HANDLE WINAPI FailingCreateFileW(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI FailingWriteFile(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+BOOL WINAPI ShortWriteFile(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED o) {
+    return WriteFile(h, data, size > 1 ? size - 1 : size, written, o);
+}
+BOOL WINAPI FailingReadFile(HANDLE, LPVOID, DWORD, LPDWORD got, LPOVERLAPPED) {
+    *got = 0;
+    SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+}
+BOOL WINAPI FailingDeleteFileW(LPCWSTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+BOOL WINAPI FailingGetFileTime(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME) { return FALSE; }
+BOOL WINAPI CountingSetFileTime(HANDLE h, const FILETIME* a, const FILETIME* b, const FILETIME* c) {
+    ++gRestores;
+    return SetFileTime(h, a, b, c);
+}
+BOOL WINAPI FailingSetFileTime(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*) { return FALSE; }
+
+template <typename Fn>
+SystemCall Call(Fn fn) {
+    return reinterpret_cast<SystemCall>(fn);
+}
+
+TEST_F(Faults, EachFailureGivesItsCodeAndClosesEveryHandle) {
+    struct Case {
+        const char* name;
+        const char* call;
+        SystemCall replacement;
+        bool clear;   // a clear instead of a write
+        int setCode;  // what the write (or clear) answers
+        std::string stream;  // the stream afterwards
+    } cases[] = {
+        {"create fails", "CreateFileW", Call(FailingCreateFileW), false, -2, "old value"},
+        {"write fails", "WriteFile", Call(FailingWriteFile), false, -2, ""},
+        {"write is short", "WriteFile", Call(ShortWriteFile), false, -2, "new valu"},
+        {"delete fails", "DeleteFileW", Call(FailingDeleteFileW), true, -2, "old value"},
+        {"time capture fails", "GetFileTime", Call(FailingGetFileTime), false, 0, "new value"},
+        {"time restore fails", "SetFileTime", Call(FailingSetFileTime), false, 0, "new value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PutStream(file, "Comment", "old value");
+        gOpen = 0;
+        Inject("CloseHandle", Call(CountingCloseHandle));
+        if (std::string(c.call) != "CreateFileW") Inject("CreateFileW", Call(CountingCreateFileW));
+        Inject(c.call, c.replacement);
+        EXPECT_EQ(Set(c.clear ? u"" : u"new value"), c.setCode);
+        for (const char* name : kCalls) velkaron::platform::SetSystemCall(name, nullptr);
+        EXPECT_EQ(gOpen.load(), 0) << "handles left open";
+        EXPECT_EQ(Stream(), c.stream);
+    }
+}
+
+TEST_F(Faults, AFailedCaptureRestoresNothing) {
+    gRestores = 0;
+    Inject("GetFileTime", Call(FailingGetFileTime));
+    Inject("SetFileTime", Call(CountingSetFileTime));
+    EXPECT_EQ(Set(u"new value"), 0);
+    EXPECT_EQ(gRestores.load(), 0);
+}
+
+TEST_F(Faults, AFailedReadIsAnEmptyField) {
+    gOpen = 0;
+    Inject("CreateFileW", Call(CountingCreateFileW));
+    Inject("CloseHandle", Call(CountingCloseHandle));
+    Inject("ReadFile", Call(FailingReadFile));
+    EXPECT_EQ(Get(), -3);
+    velkaron::platform::SetSystemCall("ReadFile", nullptr);
+    EXPECT_EQ(Get(), 11);
+    EXPECT_EQ(gOpen.load(), 0);
+}
+
+#else
+
+std::atomic<int> gRestores{0};
+ssize_t FailingGetxattr(const char*, const char*, void*, size_t) {
+    errno = EIO;
+    return -1;
+}
+int FailingSetxattr(const char*, const char*, const void*, size_t, int) {
+    errno = ENOSPC;
+    return -1;
+}
+int FailingRemovexattr(const char*, const char*) {
+    errno = EIO;
+    return -1;
+}
+int FailingStat(const char*, struct stat*) {
+    errno = EIO;
+    return -1;
+}
+int CountingUtimensat(int dir, const char* path, const struct timespec* times, int flags) {
+    ++gRestores;
+    return utimensat(dir, path, times, flags);
+}
+int FailingUtimensat(int, const char*, const struct timespec*, int) {
+    errno = EPERM;
+    return -1;
+}
+
+template <typename Fn>
+SystemCall Call(Fn fn) {
+    return reinterpret_cast<SystemCall>(fn);
+}
+
+TEST_F(Faults, EachFailureGivesItsCodeAndLeavesThePreviousValueWhole) {
+    struct Case {
+        const char* name;
+        const char* call;
+        SystemCall replacement;
+        bool clear;
+        int setCode;
+        std::string stream;
+    } cases[] = {
+        {"write fails", "setxattr", Call(FailingSetxattr), false, -2, "old value"},
+        {"delete fails", "removexattr", Call(FailingRemovexattr), true, -2, "old value"},
+        {"time capture fails", "stat", Call(FailingStat), false, 0, "new value"},
+        {"time restore fails", "utimensat", Call(FailingUtimensat), false, 0, "new value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PutStream(file, "Comment", "old value");
+        Inject(c.call, c.replacement);
+        EXPECT_EQ(Set(c.clear ? u"" : u"new value"), c.setCode);
+        velkaron::platform::SetSystemCall(c.call, nullptr);
+        EXPECT_EQ(Stream(), c.stream);
+    }
+}
+
+TEST_F(Faults, AFailedCaptureRestoresNothing) {
+    gRestores = 0;
+    Inject("stat", Call(FailingStat));
+    Inject("utimensat", Call(CountingUtimensat));
+    EXPECT_EQ(Set(u"new value"), 0);
+    EXPECT_EQ(gRestores.load(), 0);
+    velkaron::platform::SetSystemCall("stat", nullptr);
+    EXPECT_EQ(Set(u"again"), 0);
+    EXPECT_EQ(gRestores.load(), 1);
+    EXPECT_EQ(GetWriteTime(file), original);
+}
+
+TEST_F(Faults, AFailedReadIsAnEmptyField) {
+    Inject("getxattr", Call(FailingGetxattr));
+    EXPECT_EQ(Get(), -3);
+    velkaron::platform::SetSystemCall("getxattr", nullptr);
+    EXPECT_EQ(Get(), 11);
+}
+
+#endif
+
+}  // namespace
