@@ -80,4 +80,17 @@ echo "ok: a stream created as file.txt:Native reads back through the library"
 umount "$mnt"
 if ntfscat -a 0x80 -n Comment "$image" /file.txt >/dev/null 2>&1; then fail "Comment still present after clear"; fi
 echo "ok: cleared field leaves no stream"
+
+# 5. Volumes that refuse: read-only, and one that offers no user attributes at all. Writes are
+#    file errors (plughost exits 1), nothing changes, reads are empty or still work.
+ntfs-3g -o ro,streams_interface=xattr "$image" "$mnt" || fail "ntfs-3g could not mount the image read-only"
+if "$plughost" "$so" set "$mnt/file.txt" Comment "x" >/dev/null 2>&1; then fail "a write to a read-only volume succeeded"; fi
+"$plughost" "$so" get "$mnt/file.txt" --field 1 | grep -q "ZoneId=3" || fail "reading a read-only volume"
+umount "$mnt"
+ntfs-3g -o streams_interface=none "$image" "$mnt" || fail "ntfs-3g could not mount the image without streams"
+if "$plughost" "$so" set "$mnt/file.txt" Comment "x" >/dev/null 2>&1; then fail "a write without user attributes succeeded"; fi
+"$plughost" "$so" get "$mnt/file.txt" --field 1 | grep -q "ZoneId" && fail "a stream showed without user attributes"
+umount "$mnt"
+check /file.txt Zone.Identifier '[ZoneTransfer]\r\nZoneId=3'
+echo "ok: read-only and attribute-less volumes refuse writes and lose nothing"
 echo "ntfs-3g stream test passed"
