@@ -2,6 +2,8 @@
 // one, so that tests can make any of them fail. Nothing but tests replaces them.
 #pragma once
 
+#include <cstddef>
+
 namespace velkaron::platform {
 
 using SystemCall = void (*)();
@@ -11,5 +13,21 @@ using SystemCall = void (*)();
 bool SetSystemCall(const char* name, SystemCall call);
 // The call in force for name, or null for a name the table does not hold.
 SystemCall GetSystemCall(const char* name);
+
+// --- For the OS implementations ------------------------------------------------------------
+
+struct SystemCallSlot {
+    const char* name;
+    SystemCall current;
+    SystemCall original;
+};
+
+template <typename Fn>
+SystemCall AsSystemCall(Fn fn) {
+    return reinterpret_cast<SystemCall>(fn);
+}
+
+// The OS implementation's table and its length.
+SystemCallSlot* SystemCallTable(std::size_t& count);
 
 }  // namespace velkaron::platform

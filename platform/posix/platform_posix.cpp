@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -23,17 +22,6 @@ namespace velkaron::platform {
 
 namespace {
 
-struct SystemCallSlot {
-    const char* name;
-    SystemCall current;
-    SystemCall original;
-};
-
-template <typename Fn>
-SystemCall Slot(Fn fn) {
-    return reinterpret_cast<SystemCall>(fn);
-}
-
 using StatFn = int (*)(const char*, struct stat*);
 using GetxattrFn = ssize_t (*)(const char*, const char*, void*, size_t);
 using SetxattrFn = int (*)(const char*, const char*, const void*, size_t, int);
@@ -41,11 +29,11 @@ using RemovexattrFn = int (*)(const char*, const char*);
 using UtimensatFn = int (*)(int, const char*, const struct timespec*, int);
 
 SystemCallSlot kSystemCalls[] = {
-    {"stat", Slot<StatFn>(::stat), Slot<StatFn>(::stat)},
-    {"getxattr", Slot<GetxattrFn>(::getxattr), Slot<GetxattrFn>(::getxattr)},
-    {"setxattr", Slot<SetxattrFn>(::setxattr), Slot<SetxattrFn>(::setxattr)},
-    {"removexattr", Slot<RemovexattrFn>(::removexattr), Slot<RemovexattrFn>(::removexattr)},
-    {"utimensat", Slot<UtimensatFn>(::utimensat), Slot<UtimensatFn>(::utimensat)},
+    {"stat", AsSystemCall<StatFn>(::stat), AsSystemCall<StatFn>(::stat)},
+    {"getxattr", AsSystemCall<GetxattrFn>(::getxattr), AsSystemCall<GetxattrFn>(::getxattr)},
+    {"setxattr", AsSystemCall<SetxattrFn>(::setxattr), AsSystemCall<SetxattrFn>(::setxattr)},
+    {"removexattr", AsSystemCall<RemovexattrFn>(::removexattr), AsSystemCall<RemovexattrFn>(::removexattr)},
+    {"utimensat", AsSystemCall<UtimensatFn>(::utimensat), AsSystemCall<UtimensatFn>(::utimensat)},
 };
 
 #define osStat (reinterpret_cast<StatFn>(kSystemCalls[0].current))
@@ -56,7 +44,10 @@ SystemCallSlot kSystemCalls[] = {
 
 }  // namespace
 
-#include "platform/syscall_table.inc"
+SystemCallSlot* SystemCallTable(std::size_t& count) {
+    count = sizeof kSystemCalls / sizeof kSystemCalls[0];
+    return kSystemCalls;
+}
 
 static std::string ToNativePath(const std::u16string& path) { return EncodeUtf8(path); }
 

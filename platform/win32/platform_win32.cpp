@@ -1,7 +1,6 @@
 // The OS layer for Windows: kernel32 and user32, called directly.
 #include <windows.h>
 
-#include <cstring>
 #include <new>
 
 #include "platform/platform.h"
@@ -11,17 +10,6 @@
 
 namespace velkaron::platform {
 namespace {
-
-struct SystemCallSlot {
-    const char* name;
-    SystemCall current;
-    SystemCall original;
-};
-
-template <typename Fn>
-SystemCall Slot(Fn fn) {
-    return reinterpret_cast<SystemCall>(fn);
-}
 
 using CreateFileWFn = decltype(&::CreateFileW);
 using ReadFileFn = decltype(&::ReadFile);
@@ -33,14 +21,14 @@ using SetFileTimeFn = decltype(&::SetFileTime);
 using GetFileSizeExFn = decltype(&::GetFileSizeEx);
 
 SystemCallSlot kSystemCalls[] = {
-    {"CreateFileW", Slot(&::CreateFileW), Slot(&::CreateFileW)},
-    {"ReadFile", Slot(&::ReadFile), Slot(&::ReadFile)},
-    {"WriteFile", Slot(&::WriteFile), Slot(&::WriteFile)},
-    {"CloseHandle", Slot(&::CloseHandle), Slot(&::CloseHandle)},
-    {"DeleteFileW", Slot(&::DeleteFileW), Slot(&::DeleteFileW)},
-    {"GetFileTime", Slot(&::GetFileTime), Slot(&::GetFileTime)},
-    {"SetFileTime", Slot(&::SetFileTime), Slot(&::SetFileTime)},
-    {"GetFileSizeEx", Slot(&::GetFileSizeEx), Slot(&::GetFileSizeEx)},
+    {"CreateFileW", AsSystemCall(&::CreateFileW), AsSystemCall(&::CreateFileW)},
+    {"ReadFile", AsSystemCall(&::ReadFile), AsSystemCall(&::ReadFile)},
+    {"WriteFile", AsSystemCall(&::WriteFile), AsSystemCall(&::WriteFile)},
+    {"CloseHandle", AsSystemCall(&::CloseHandle), AsSystemCall(&::CloseHandle)},
+    {"DeleteFileW", AsSystemCall(&::DeleteFileW), AsSystemCall(&::DeleteFileW)},
+    {"GetFileTime", AsSystemCall(&::GetFileTime), AsSystemCall(&::GetFileTime)},
+    {"SetFileTime", AsSystemCall(&::SetFileTime), AsSystemCall(&::SetFileTime)},
+    {"GetFileSizeEx", AsSystemCall(&::GetFileSizeEx), AsSystemCall(&::GetFileSizeEx)},
 };
 
 #define osCreateFileW (reinterpret_cast<CreateFileWFn>(kSystemCalls[0].current))
@@ -304,6 +292,9 @@ bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTi
     return handle.valid() && osSetFileTime(handle.get(), nullptr, nullptr, &written);
 }
 
-#include "platform/syscall_table.inc"
+SystemCallSlot* SystemCallTable(std::size_t& count) {
+    count = sizeof kSystemCalls / sizeof kSystemCalls[0];
+    return kSystemCalls;
+}
 
 }  // namespace velkaron::platform
