@@ -4,6 +4,7 @@
 #   make test    build, then run every test of the three builds and the sanitizer builds
 #   make test-asan, make test-tsan   the native suite under ASan+UBSan, or under TSan
 #   make fuzz    each libFuzzer target for FUZZ_SECONDS (30) from its seed corpus
+#   make bench   the cost of a field against the system-call floor; writes bench/results.md
 #   make demo    build, then drive each library the way the host does: list its fields, set and
 #                read values on a demo folder
 
@@ -11,17 +12,17 @@ PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
-  ntfs-3g valgrind clang libclang-rt-14-dev
+  ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
-  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ \
+  /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ /usr/include/benchmark/benchmark.h \
   /usr/sbin/mkntfs
 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := profile contents encode paths
 
-.PHONY: all deps build test test-asan test-tsan fuzz demo clean
+.PHONY: all deps build test test-asan test-tsan fuzz bench demo clean
 all: build
 
 deps:
@@ -71,6 +72,15 @@ fuzz: deps
 	    > build/fuzz/fuzz-$$t.log 2>&1 || { tail -40 build/fuzz/fuzz-$$t.log; echo "fuzz_$$t: FAILED"; exit 1; }; \
 	  echo "fuzz_$$t: $$(grep -o 'number_of_executed_units: [0-9]*' build/fuzz/fuzz-$$t.log | cut -d' ' -f2) inputs, no failure"; \
 	done
+
+bench: deps
+	@cmake --preset bench >/dev/null && cmake --build --preset bench
+	@build/bench/bench/velkaron_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+	  --benchmark_out=build/bench/results.json --benchmark_out_format=json >/dev/null
+	@python3 -c 'import json,sys; d=json.load(open("build/bench/results.json")); \
+	  d["benchmarks"]=[dict(b, name=b["run_name"]) for b in d["benchmarks"] if b.get("aggregate_name")=="median"]; \
+	  json.dump(d, open("build/bench/medians.json","w"))'
+	@/usr/bin/python3 bench/report.py build/bench/medians.json bench/results.md
 
 demo: build
 	@tools/demo.sh
