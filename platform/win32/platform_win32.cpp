@@ -46,9 +46,7 @@ const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_
 
 // Paths of MAX_PATH characters or more reach the file functions only in the "\\?\" form.
 std::u16string ForFileCalls(const std::u16string& path) {
-    if (path.size() < MAX_PATH || path.rfind(u"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + path.substr(2);
-    return u"\\\\?\\" + path;
+    return path.size() < MAX_PATH ? path : ToLongPath(path);
 }
 
 class Handle {
