@@ -74,13 +74,7 @@ fuzz: deps
 	done
 
 bench: deps
-	@cmake --preset bench >/dev/null && cmake --build --preset bench
-	@build/bench/bench/velkaron_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-	  --benchmark_out=build/bench/results.json --benchmark_out_format=json >/dev/null
-	@python3 -c 'import json,sys; d=json.load(open("build/bench/results.json")); \
-	  d["benchmarks"]=[dict(b, name=b["run_name"]) for b in d["benchmarks"] if b.get("aggregate_name")=="median"]; \
-	  json.dump(d, open("build/bench/medians.json","w"))'
-	@/usr/bin/python3 bench/report.py build/bench/medians.json bench/results.md
+	@bench/run.sh
 
 demo: build
 	@tools/demo.sh

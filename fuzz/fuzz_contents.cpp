@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool cut = IsUtf8Text(bytes, true), strict = IsUtf8Text(bytes, false);
     if (strict && !cut) std::abort();  // a strict pass is also a lenient one
     for (bool readUtf8 : {false, true}) {
-        const std::u16string text = DecodeContents(bytes, readUtf8);
-        if (text.size() > bytes.size()) std::abort();  // never more units than bytes
-        if (!readUtf8 && text.size() != bytes.size()) std::abort();
+        // Never more units than bytes: a guard unit past that room stays untouched.
+        std::u16string text(bytes.size() + 1, u'\uABCD');
+        const std::size_t units = DecodeContents(bytes, readUtf8, text.data());
+        if (units > bytes.size() || text[bytes.size()] != u'\uABCD') std::abort();
+        if (!readUtf8 && units != bytes.size()) std::abort();
     }
     // Text made by the UTF-8 decoder has no lone surrogates, so it survives a round trip.
     const std::u16string decoded = platform::DecodeUtf8(bytes);

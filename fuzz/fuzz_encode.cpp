@@ -14,9 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!value.empty()) std::memcpy(value.data(), data, value.size() * 2);
     const std::u16string substituted = SubstituteLineBreaks(value);
     if (substituted.size() != value.size()) std::abort();  // "\n" (2 units) becomes CR LF (2 units)
-    const std::string ansi = EncodeValue(substituted, false);
+    if (HasTypedLineBreak(value) != (substituted != value)) std::abort();
+    std::string ansi(3 * substituted.size(), '\0'), utf8 = ansi;
+    ansi.resize(EncodeValue(substituted, false, ansi.data()));
     if (ansi.size() != substituted.size()) std::abort();  // one byte per unit in Windows-1252
-    const std::string utf8 = EncodeValue(substituted, true);
+    utf8.resize(EncodeValue(substituted, true, utf8.data()));
     if (utf8.size() > substituted.size() * 3) std::abort();
     const std::u16string back = platform::DecodeUtf8(utf8);
     if (back.size() != substituted.size()) std::abort();  // a lone surrogate becomes one U+FFFD

@@ -15,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (longPath.compare(0, 4, u"\\\\?\\") != 0) std::abort();
     if (ToLongPath(longPath) != longPath) std::abort();  // applying it again changes nothing
     if (longPath.size() < name.size()) std::abort();
-    const std::u16string stream = BuildStreamPath(name, u"Zone.Identifier");
+    WideName buffer;
+    BuildStreamPath(name, u"Zone.Identifier", buffer);
+    const std::u16string stream(buffer.data(), buffer.size());
+    if (buffer.data()[buffer.size()] != u'\0') std::abort();
     if (stream != longPath + u":Zone.Identifier") std::abort();
     return 0;
 }

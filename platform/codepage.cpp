@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace velkaron::platform {
 namespace {
@@ -23,63 +24,70 @@ char Encode1252Char(char16_t c) {
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-void AppendCodePoint(std::u16string& out, std::uint32_t cp) {
+// Writes cp as one or two UTF-16 units; returns the position after them.
+char16_t* PutCodePoint(char16_t* out, std::uint32_t cp) {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        *out++ = static_cast<char16_t>(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
+    return out;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
+// Writes cp as UTF-8; returns the position after it.
+char* PutUtf8(char* out, std::uint32_t cp) {
     if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
+}
+
+// The string form of a conversion into a buffer: room for the most it can make, then cut.
+template <typename Out, typename In>
+Out Converted(In in, std::size_t room, std::size_t (*convert)(In, typename Out::value_type*)) {
+    Out out(room, typename Out::value_type());
+    out.resize(convert(in, out.data()));
+    return out;
 }
 
 }  // namespace
 
-std::u16string DecodeWindows1252(const std::string& bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        out.push_back(b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : static_cast<char16_t>(b));
+std::size_t DecodeWindows1252(std::string_view bytes, char16_t* out) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = b >= 0x80 && b < 0xA0 ? kHigh1252[b - 0x80] : static_cast<char16_t>(b);
     }
-    return out;
+    return bytes.size();
 }
 
-std::string EncodeWindows1252(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char16_t c : text) out.push_back(Encode1252Char(c));
-    return out;
+std::size_t EncodeWindows1252(std::u16string_view text, char* out) {
+    for (std::size_t i = 0; i < text.size(); ++i) out[i] = Encode1252Char(text[i]);
+    return text.size();
 }
 
-std::u16string DecodeUtf8(const std::string& bytes) {
+std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
     constexpr char16_t kReplacement = 0xFFFD;
-    std::u16string out;
-    out.reserve(bytes.size());
+    char16_t* out = start;
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            out.push_back(lead);
+            *out++ = lead;
             ++i;
             continue;
         }
@@ -95,7 +103,7 @@ std::u16string DecodeUtf8(const std::string& bytes) {
             trail = 3;
             cp = lead & 0x07;
         } else {  // a stray continuation byte, C0, C1 or F5 to FF
-            out.push_back(kReplacement);
+            *out++ = kReplacement;
             ++i;
             continue;
         }
@@ -121,33 +129,53 @@ std::u16string DecodeUtf8(const std::string& bytes) {
             }
             cp = (cp << 6) | (b & 0x3F);
         }
-        if (ok) {
-            AppendCodePoint(out, cp);
-        } else {
-            out.push_back(kReplacement);
-        }
+        // A good sequence of n bytes gives at most n / 2 units, a bad one of n bytes gives one.
+        out = ok ? PutCodePoint(out, cp) : (*out = kReplacement, out + 1);
         i = j;
     }
-    return out;
+    return static_cast<std::size_t>(out - start);
 }
 
-std::string EncodeUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size() * 3);
+std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
+    // The usual leading run of ASCII, found four units at a time, then copied in one go.
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (word & 0xFF80FF80FF80FF80u) break;
+    }
+    while (i < n && text[i] < 0x80) ++i;
+    for (std::size_t k = 0; k < i; ++k) start[k] = static_cast<char>(text[k]);
+    char* out = start + i;
+    for (; i < n; ++i) {
         const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((std::uint32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            out = PutUtf8(out, 0x10000 + ((std::uint32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            AppendUtf8(out, 0xFFFD);
+            out = PutUtf8(out, 0xFFFD);
         } else {
-            AppendUtf8(out, c);
+            out = PutUtf8(out, c);
         }
     }
-    return out;
+    return static_cast<std::size_t>(out - start);
+}
+
+std::u16string DecodeWindows1252(std::string_view bytes) {
+    return Converted<std::u16string, std::string_view>(bytes, bytes.size(), DecodeWindows1252);
+}
+std::string EncodeWindows1252(std::u16string_view text) {
+    return Converted<std::string, std::u16string_view>(text, text.size(), EncodeWindows1252);
+}
+std::u16string DecodeUtf8(std::string_view bytes) {
+    return Converted<std::u16string, std::string_view>(bytes, bytes.size(), DecodeUtf8);
+}
+std::string EncodeUtf8(std::u16string_view text) {
+    return Converted<std::string, std::u16string_view>(text, text.size() * 3, EncodeUtf8);
 }
 
 std::u16string DecodeUtf16Le(const std::string& bytes) {

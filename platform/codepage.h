@@ -3,24 +3,35 @@
 // the Linux build uses them in place of the system converters.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace velkaron::platform {
 
 // As MultiByteToWideChar(1252, 0): every byte gives one character; the five bytes the code page
 // leaves undefined (81 8D 8F 90 9D) give the C1 control of the same value.
-std::u16string DecodeWindows1252(const std::string& bytes);
+std::u16string DecodeWindows1252(std::string_view bytes);
 
 // As WideCharToMultiByte(1252, 0) without best-fit mappings: characters the code page cannot hold,
 // lone surrogates and each half of a surrogate pair become '?'.
-std::string EncodeWindows1252(const std::u16string& text);
+std::string EncodeWindows1252(std::u16string_view text);
 
 // As MultiByteToWideChar(CP_UTF8, 0): each malformed sequence becomes U+FFFD the way Windows cuts
 // it; a byte-order mark is kept as U+FEFF.
-std::u16string DecodeUtf8(const std::string& bytes);
+std::u16string DecodeUtf8(std::string_view bytes);
 
 // As WideCharToMultiByte(CP_UTF8, 0): a lone surrogate becomes EF BF BD.
-std::string EncodeUtf8(const std::u16string& text);
+std::string EncodeUtf8(std::u16string_view text);
+
+// The same four conversions into a caller's buffer, which the hot paths keep on the stack. A
+// decoder never makes more units than it is given bytes, so out needs room for bytes.size()
+// units; an encoder makes at most three bytes a unit, so out needs room for 3 * text.size().
+// Each returns how many it wrote.
+std::size_t DecodeWindows1252(std::string_view bytes, char16_t* out);
+std::size_t EncodeWindows1252(std::u16string_view text, char* out);
+std::size_t DecodeUtf8(std::string_view bytes, char16_t* out);
+std::size_t EncodeUtf8(std::u16string_view text, char* out);
 
 // UTF-16LE bytes (an odd last byte is dropped) to text, and back.
 std::u16string DecodeUtf16Le(const std::string& bytes);

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "platform/small_buffer.h"
 
 namespace velkaron::platform {
 
@@ -60,36 +63,42 @@ void LeaveCriticalSection(CriticalSection& section) noexcept;
 void DeleteCriticalSection(CriticalSection& section) noexcept;
 
 // --- Code pages ---------------------------------------------------------------------------
+// Each converts into the caller's buffer and returns how many units or bytes it wrote. A decoder
+// never makes more UTF-16 units than it is given bytes: out needs room for bytes.size() units.
+// An encoder makes at most three bytes a unit: out needs room for 3 * text.size() bytes.
 
 // text in the system ANSI code page; characters it cannot hold become its default character.
-std::string ToAnsi(const std::u16string& text);
-// bytes in the system ANSI code page, each byte one character.
-std::u16string FromAnsi(const std::string& bytes);
+std::size_t ToAnsi(std::u16string_view text, char* out);
+// bytes in the system ANSI code page.
+std::size_t FromAnsi(std::string_view bytes, char16_t* out);
 // text as UTF-8; a lone surrogate becomes U+FFFD.
-std::string ToUtf8(const std::u16string& text);
+std::size_t ToUtf8(std::u16string_view text, char* out);
 // bytes as UTF-8; each malformed sequence becomes U+FFFD.
-std::u16string FromUtf8(const std::string& bytes);
+std::size_t FromUtf8(std::string_view bytes, char16_t* out);
 
 // --- Streams ------------------------------------------------------------------------------
 // A stream is named by the host's file name and the stream's own name, kept apart until the OS
 // call: Windows opens "file:stream", Linux reads the extended attribute "user.stream" of file.
 
+// Bytes read from a stream: up to 4 KiB on the stack, more on the heap.
+using StreamBytes = SmallBuffer<char, 4096>;
+
 // Reads at most maxBytes from the start of the stream, opened for reading with no sharing. False
 // when it cannot be opened or read (absent, locked, refused); bytes is then empty.
-bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
-                std::string& bytes);
+bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
+                StreamBytes& bytes);
 
 // Creates or replaces the stream with exactly bytes (opened with no sharing on Windows; one
 // atomic attribute write on Linux). False when it cannot be created or not all bytes were written.
-bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes);
+bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes);
 
 // Removes the stream; false when it cannot, in particular when it does not exist.
-bool DeleteStream(const std::u16string& file, const std::u16string& stream);
+bool DeleteStream(std::u16string_view file, std::u16string_view stream);
 
 // --- Last-write time ----------------------------------------------------------------------
 
 // Whether file names a directory, links followed. Decides how the time steps open the target.
-bool IsDirectory(const std::u16string& file);
+bool IsDirectory(std::u16string_view file);
 
 // A file's last-write time exactly as the OS keeps it, for putting it back unchanged.
 struct FileTime {
@@ -98,9 +107,9 @@ struct FileTime {
 };
 
 // Reads the last-write time of file (or directory). False when it cannot.
-bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& time);
+bool CaptureWriteTime(std::u16string_view file, bool isDirectory, FileTime& time);
 // Sets the last-write time of file back to time, leaving its other times alone. Best effort.
-bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTime& time);
+bool RestoreWriteTime(std::u16string_view file, bool isDirectory, const FileTime& time);
 
 }  // namespace velkaron::platform
 

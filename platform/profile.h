@@ -22,7 +22,7 @@ struct ProfileData {
 
 // Parses a whole file. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; anything else is
 // in the ANSI code page, decoded by decodeAnsi.
-using AnsiDecoder = std::u16string (*)(const std::string&);
+using AnsiDecoder = std::u16string (*)(std::string_view);
 ProfileData ParseProfile(const std::string& fileBytes, AnsiDecoder decodeAnsi = DecodeWindows1252);
 
 // The first section named section (ASCII case-insensitively) is the only one searched, and the

@@ -28,7 +28,9 @@ extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fiel
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoMoreFields;
     try {
-        CopyFieldName(platform::ToAnsi(field->FieldName), fieldName, maxLen);
+        std::string name(3 * field->FieldName.size(), '\0');
+        name.resize(platform::ToAnsi(field->FieldName, name.data()));
+        CopyFieldName(name, fieldName, maxLen);
     } catch (...) {
         // No memory for the conversion: the field still exists, its name stays unwritten.
     }

@@ -2,14 +2,38 @@
 
 namespace velkaron {
 
-std::u16string ToLongPath(const std::u16string& fileName) {
-    if (fileName.compare(0, 4, u"\\\\?\\") == 0) return fileName;
-    if (fileName.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + fileName.substr(2);
-    return u"\\\\?\\" + fileName;
+namespace {
+// The long-path form of a name is a prefix followed by the name less its first `skip` units.
+struct LongForm {
+    std::u16string_view prefix;
+    std::size_t skip;
+};
+
+LongForm LongFormOf(std::u16string_view fileName) {
+    if (fileName.substr(0, 4) == u"\\\\?\\") return {u"", 0};
+    if (fileName.substr(0, 2) == u"\\\\") return {u"\\\\?\\UNC\\", 2};
+    return {u"\\\\?\\", 0};
+}
+}  // namespace
+
+std::u16string ToLongPath(std::u16string_view fileName) {
+    const LongForm form = LongFormOf(fileName);
+    std::u16string path(form.prefix);
+    path += fileName.substr(form.skip);
+    return path;
 }
 
-std::u16string BuildStreamPath(const std::u16string& fileName, const std::u16string& stream) {
-    return ToLongPath(fileName) + u":" + stream;
+const char16_t* BuildStreamPath(std::u16string_view fileName, std::u16string_view stream, WideName& out) {
+    const LongForm form = LongFormOf(fileName);
+    const std::u16string_view name = fileName.substr(form.skip);
+    char16_t* path = out.Reserve(form.prefix.size() + name.size() + 1 + stream.size() + 1);
+    char16_t* end = path + form.prefix.copy(path, form.prefix.size());
+    end += name.copy(end, name.size());
+    *end++ = u':';
+    end += stream.copy(end, stream.size());
+    *end = u'\0';
+    out.SetSize(static_cast<std::size_t>(end - path));
+    return path;
 }
 
 }  // namespace velkaron

@@ -3,14 +3,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "platform/small_buffer.h"
 
 namespace velkaron {
 
+// A name for the Windows file functions: zero-terminated UTF-16, on the stack unless it is long.
+using WideName = SmallBuffer<char16_t, 1024>;
+
 // The file name in the long-path form: "\\?\" names are kept, "\\server\share" becomes
 // "\\?\UNC\server\share", anything else gets "\\?\" in front. Nothing else is normalised.
-std::u16string ToLongPath(const std::u16string& fileName);
+std::u16string ToLongPath(std::u16string_view fileName);
 
-// ToLongPath(fileName) + ":" + stream.
-std::u16string BuildStreamPath(const std::u16string& fileName, const std::u16string& stream);
+// ToLongPath(fileName) + ":" + stream, zero-terminated, built in out; returns its first unit.
+const char16_t* BuildStreamPath(std::u16string_view fileName, std::u16string_view stream, WideName& out);
 
 }  // namespace velkaron

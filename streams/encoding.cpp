@@ -1,5 +1,7 @@
 #include "streams/encoding.h"
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 namespace velkaron {
@@ -23,7 +25,7 @@ const std::uint8_t Utf8TrailTable[256] = {
 #undef ROW16
 };
 
-bool IsUtf8Text(const std::string& bytes, bool allowCutTail) {
+bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
     int pending = 0;
     bool sawMulti = false;
     for (char ch : bytes) {
@@ -44,16 +46,31 @@ bool IsUtf8Text(const std::string& bytes, bool allowCutTail) {
     return allowCutTail || pending == 0;
 }
 
-std::u16string DecodeContents(const std::string& bytes, bool readUtf8) {
-    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes);
-    return platform::FromAnsi(bytes);
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
+    // Plain ASCII, the common case, reads the same in UTF-8 and in every ANSI code page: it is
+    // widened in one pass, without the UTF-8 test or a code-page call.
+    std::size_t ascii = 0;
+    for (; ascii + 8 <= bytes.size(); ascii += 8) {  // eight bytes at a time
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + ascii, sizeof word);
+        if (word & 0x8080808080808080u) break;
+    }
+    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+    if (ascii == bytes.size()) {
+        for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+        return ascii;
+    }
+    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
+    return platform::FromAnsi(bytes, out);
 }
 
-std::string EncodeValue(const std::u16string& value, bool writeUtf8) {
-    return writeUtf8 ? platform::ToUtf8(value) : platform::ToAnsi(value);
+std::size_t EncodeValue(std::u16string_view value, bool writeUtf8, char* out) {
+    return writeUtf8 ? platform::ToUtf8(value, out) : platform::ToAnsi(value, out);
 }
 
-std::u16string SubstituteLineBreaks(const std::u16string& value) {
+bool HasTypedLineBreak(std::u16string_view value) { return value.find(u"\\n") != value.npos; }
+
+std::u16string SubstituteLineBreaks(std::u16string_view value) {
     std::u16string result;
     result.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {

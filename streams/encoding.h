@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace velkaron {
 
@@ -11,16 +13,20 @@ extern const std::uint8_t Utf8TrailTable[256];
 
 // Whether bytes (up to the first zero byte) look like UTF-8: no misplaced continuation byte and
 // at least one multi-byte sequence. allowCutTail accepts a sequence cut off by the end.
-bool IsUtf8Text(const std::string& bytes, bool allowCutTail);
+bool IsUtf8Text(std::string_view bytes, bool allowCutTail);
 
-// bytes as UTF-8 when readUtf8 is on and they pass the test, else in the ANSI code page.
-std::u16string DecodeContents(const std::string& bytes, bool readUtf8);
+// bytes as UTF-8 when readUtf8 is on and they pass the test, else in the ANSI code page, written
+// to out (room for bytes.size() units); returns the units written.
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out);
 
-// value as UTF-8 or in the ANSI code page (its default character for what it cannot hold); no
-// byte-order mark.
-std::string EncodeValue(const std::u16string& value, bool writeUtf8);
+// value as UTF-8 or in the ANSI code page (its default character for what it cannot hold), no
+// byte-order mark, written to out (room for 3 * value.size() bytes); returns the bytes written.
+std::size_t EncodeValue(std::u16string_view value, bool writeUtf8, char* out);
+
+// Whether value holds a backslash-n pair for SubstituteLineBreaks to replace.
+bool HasTypedLineBreak(std::u16string_view value);
 
 // Every backslash-n pair typed in a value becomes CR LF.
-std::u16string SubstituteLineBreaks(const std::u16string& value);
+std::u16string SubstituteLineBreaks(std::u16string_view value);
 
 }  // namespace velkaron

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace velkaron {
 
@@ -18,6 +18,6 @@ std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, 
 // Copies text into a host buffer of bufferSize bytes as zero-terminated UTF-16: at most
 // bufferSize / 2 - 2 characters, stopping at the first zero character. Never writes past the
 // buffer; false when it has no room even for the terminator.
-bool CopyToHostBuffer(const std::u16string& text, void* buffer, std::int32_t bufferSize) noexcept;
+bool CopyToHostBuffer(std::u16string_view text, void* buffer, std::int32_t bufferSize) noexcept;
 
 }  // namespace velkaron

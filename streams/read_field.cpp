@@ -3,19 +3,29 @@
 
 #include "config/configuration.h"
 #include "platform/platform.h"
+#include "platform/small_buffer.h"
 #include "plugin/result_codes.h"
 #include "streams/encoding.h"
 #include "streams/field_value.h"
 
 namespace velkaron {
 
-bool CopyToHostBuffer(const std::u16string& text, void* buffer, std::int32_t bufferSize) noexcept {
-    if (buffer == nullptr || bufferSize < 2) return false;
-    // One unit short of the buffer's capacity, as the host expects; buffers of 2 and 3 bytes
-    // hold just the terminator.
+namespace {
+
+// How many units the host gets of a text of count units in a buffer of bufferSize bytes: one
+// short of the buffer's capacity, as the host expects (buffers of 2 and 3 bytes hold just the
+// terminator), and never past the text's first zero unit.
+std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t bufferSize) {
     const std::size_t room = static_cast<std::size_t>(std::max(bufferSize / 2 - 2, 0));
-    std::size_t count = 0;
-    while (count < room && count < text.size() && text[count] != u'\0') ++count;
+    const std::size_t limit = std::min(room, count);
+    return static_cast<std::size_t>(std::find(text, text + limit, u'\0') - text);
+}
+
+}  // namespace
+
+bool CopyToHostBuffer(std::u16string_view text, void* buffer, std::int32_t bufferSize) noexcept {
+    if (buffer == nullptr || bufferSize < 2) return false;
+    const std::size_t count = DeliveredUnits(text.data(), text.size(), bufferSize);
     char* out = static_cast<char*>(buffer);
     std::memcpy(out, text.data(), count * sizeof(char16_t));
     const char16_t terminator = 0;
@@ -27,19 +37,33 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
                             std::int32_t bufferSize, void* valueBuffer) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
-    std::u16string text;
+    if (valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
-        std::string contents;
-        if (bufferSize > 0 &&
-            platform::ReadStream(fileName != nullptr ? fileName : u"", field->RealStream,
-                                 static_cast<std::size_t>(bufferSize), contents)) {
-            text = DecodeContents(contents, PluginOptions.ReadUTF8);
+        platform::StreamBytes bytes;
+        if (!platform::ReadStream(fileName != nullptr ? fileName : u"", field->RealStream,
+                                  static_cast<std::size_t>(bufferSize), bytes) ||
+            bytes.size() == 0) {
+            return kFieldEmpty;
         }
+        const std::string_view contents(bytes.data(), bytes.size());
+        // Decoding never makes more units than there are bytes. When they all fit the host's
+        // buffer with the terminator, the text is decoded straight into it and cut in place.
+        const std::size_t hostUnits = static_cast<std::size_t>(bufferSize) / sizeof(char16_t);
+        if (contents.size() < hostUnits &&
+            reinterpret_cast<std::uintptr_t>(valueBuffer) % alignof(char16_t) == 0) {
+            auto* text = static_cast<char16_t*>(valueBuffer);
+            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
+            if (count == 0) return kFieldEmpty;
+            text[DeliveredUnits(text, count, bufferSize)] = u'\0';
+            return kFieldWideString;
+        }
+        SmallBuffer<char16_t, 4096> decoded;
+        const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
+        if (count == 0) return kFieldEmpty;
+        return CopyToHostBuffer({decoded.data(), count}, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
     } catch (...) {
-        text.clear();  // out of memory: the field reads as empty
+        return kFieldEmpty;  // out of memory: the field reads as empty
     }
-    if (text.empty()) return kFieldEmpty;
-    return CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
 }
 
 }  // namespace velkaron

@@ -1,5 +1,6 @@
 #include "config/configuration.h"
 #include "platform/platform.h"
+#include "platform/small_buffer.h"
 #include "plugin/result_codes.h"
 #include "streams/encoding.h"
 #include "streams/field_value.h"
@@ -9,13 +10,17 @@ namespace velkaron {
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
-    const std::u16string file = fileName != nullptr ? fileName : u"";
-    const std::u16string& stream = field->RealStream;
-    std::u16string text = value != nullptr ? value : u"";
-    if (PluginOptions.SubstituteChars) text = SubstituteLineBreaks(text);
+    const std::u16string_view file = fileName != nullptr ? fileName : u"";
+    const std::u16string_view stream = field->RealStream;
+    std::u16string_view text = value != nullptr ? value : u"";
+    std::u16string substituted;
+    if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) {
+        substituted = SubstituteLineBreaks(text);
+        text = substituted;
+    }
 
     // The exact last-write time, taken before the change and put back after it. Where it cannot
-    // be taken, the time stays as the change leaves it.
+    // be taken, the time stays as the change leaves it. A write without KeepTime does none of it.
     bool isDirectory = false, captured = false;
     platform::FileTime saved;
     if (PluginOptions.KeepTime) {
@@ -23,9 +28,14 @@ std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, 
         captured = platform::CaptureWriteTime(file, isDirectory, saved);
     }
 
-    const bool stored = text.empty()
-                            ? platform::DeleteStream(file, stream)
-                            : platform::WriteStream(file, stream, EncodeValue(text, PluginOptions.WriteUTF8));
+    bool stored;
+    if (text.empty()) {
+        stored = platform::DeleteStream(file, stream);
+    } else {
+        SmallBuffer<char, 4096> bytes;
+        const std::size_t size = EncodeValue(text, PluginOptions.WriteUTF8, bytes.Reserve(3 * text.size()));
+        stored = platform::WriteStream(file, stream, {bytes.data(), size});
+    }
     if (!stored) return kFileError;
 
     if (captured) platform::RestoreWriteTime(file, isDirectory, saved);

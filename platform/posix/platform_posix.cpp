@@ -49,6 +49,19 @@ SystemCallSlot* SystemCallTable(std::size_t& count) {
     return kSystemCalls;
 }
 
+// A path or attribute name as the OS takes it: prefix, then text in UTF-8, zero-terminated; on
+// the stack unless it is long.
+using NativeName = SmallBuffer<char, 2048>;
+
+static const char* ToNative(std::u16string_view text, NativeName& out, std::string_view prefix = {}) {
+    char* name = out.Reserve(prefix.size() + 3 * text.size() + 1);
+    prefix.copy(name, prefix.size());
+    const std::size_t length = prefix.size() + EncodeUtf8(text, name + prefix.size());
+    name[length] = '\0';
+    out.SetSize(length);
+    return name;
+}
+
 static std::string ToNativePath(const std::u16string& path) { return EncodeUtf8(path); }
 
 std::u16string OwnModulePath() {
@@ -143,68 +156,74 @@ void EnterCriticalSection(CriticalSection& section) noexcept { pthread_mutex_loc
 void LeaveCriticalSection(CriticalSection& section) noexcept { pthread_mutex_unlock(AsMutex(section)); }
 void DeleteCriticalSection(CriticalSection& section) noexcept { pthread_mutex_destroy(AsMutex(section)); }
 
-std::string ToAnsi(const std::u16string& text) { return EncodeWindows1252(text); }
-std::u16string FromAnsi(const std::string& bytes) { return DecodeWindows1252(bytes); }
-std::string ToUtf8(const std::u16string& text) { return EncodeUtf8(text); }
-std::u16string FromUtf8(const std::string& bytes) { return DecodeUtf8(bytes); }
+std::size_t ToAnsi(std::u16string_view text, char* out) { return EncodeWindows1252(text, out); }
+std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return DecodeWindows1252(bytes, out); }
+std::size_t ToUtf8(std::u16string_view text, char* out) { return EncodeUtf8(text, out); }
+std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(bytes, out); }
 
-static std::string AttributeName(const std::u16string& stream) { return "user." + EncodeUtf8(stream); }
+// A stream S of a file is its extended attribute "user.S".
+static const char* AttributeName(std::u16string_view stream, NativeName& out) {
+    return ToNative(stream, out, "user.");
+}
 
-bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
-                std::string& bytes) {
-    bytes.clear();
-    const std::string path = ToNativePath(file), name = AttributeName(stream);
-    // An attribute is read whole or not at all. Most are small: try a buffer on the stack first,
-    // then one sized by the attribute (the kernel caps values at 64 KiB).
-    char small[4096];
-    ssize_t got = osGetxattr(path.c_str(), name.c_str(), small, sizeof small);
-    if (got >= 0) {
-        bytes.assign(small, std::min(static_cast<std::size_t>(got), maxBytes));
-        return true;
-    }
-    for (int attempt = 0; attempt < 4 && errno == ERANGE; ++attempt) {
-        const ssize_t size = osGetxattr(path.c_str(), name.c_str(), nullptr, 0);
+bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
+                StreamBytes& bytes) {
+    NativeName pathBuffer, nameBuffer;
+    const char* path = ToNative(file, pathBuffer);
+    const char* name = AttributeName(stream, nameBuffer);
+    // An attribute is read whole or not at all. Most are small and fit the buffer's stack part,
+    // offered no larger than the host's limit (the kernel clears as much as it is offered); a
+    // larger one is measured and read into a buffer of its size (the kernel caps values at
+    // 64 KiB). The host's limit cuts what is kept, not what is read.
+    bytes.Reserve(0);
+    ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), maxBytes));
+    for (int attempt = 0; got < 0 && errno == ERANGE && attempt < 4; ++attempt) {
+        const ssize_t size = osGetxattr(path, name, nullptr, 0);
         if (size < 0) break;
-        std::string whole(static_cast<std::size_t>(size), '\0');
-        got = osGetxattr(path.c_str(), name.c_str(), whole.data(), whole.size());
-        if (got >= 0) {  // it may have shrunk since it was measured; if it grew, measure again
-            whole.resize(std::min(static_cast<std::size_t>(got), maxBytes));
-            bytes = std::move(whole);
-            return true;
-        }
+        // It may shrink after it was measured (fine) or grow (ERANGE again: measure again).
+        got = osGetxattr(path, name, bytes.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
     }
-    return false;
+    if (got < 0) {
+        bytes.SetSize(0);
+        return false;
+    }
+    bytes.SetSize(std::min(static_cast<std::size_t>(got), maxBytes));
+    return true;
 }
 
-bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes) {
-    return osSetxattr(ToNativePath(file).c_str(), AttributeName(stream).c_str(), bytes.data(),
-                    bytes.size(), 0) == 0;
+bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes) {
+    NativeName path, name;
+    return osSetxattr(ToNative(file, path), AttributeName(stream, name), bytes.data(), bytes.size(), 0) == 0;
 }
 
-bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
-    return osRemovexattr(ToNativePath(file).c_str(), AttributeName(stream).c_str()) == 0;
+bool DeleteStream(std::u16string_view file, std::u16string_view stream) {
+    NativeName path, name;
+    return osRemovexattr(ToNative(file, path), AttributeName(stream, name)) == 0;
 }
 
-bool IsDirectory(const std::u16string& file) {
+bool IsDirectory(std::u16string_view file) {
+    NativeName path;
     struct stat st {};
-    return osStat(ToNativePath(file).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return osStat(ToNative(file, path), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CaptureWriteTime(const std::u16string& file, bool, FileTime& time) {
+bool CaptureWriteTime(std::u16string_view file, bool, FileTime& time) {
+    NativeName path;
     struct stat st {};
-    if (osStat(ToNativePath(file).c_str(), &st) != 0) return false;
+    if (osStat(ToNative(file, path), &st) != 0) return false;
     time.value = st.st_mtim.tv_sec;
     time.nanoseconds = st.st_mtim.tv_nsec;
     return true;
 }
 
-bool RestoreWriteTime(const std::u16string& file, bool, const FileTime& time) {
+bool RestoreWriteTime(std::u16string_view file, bool, const FileTime& time) {
+    NativeName path;
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;  // the access time stays as it is
     times[1].tv_sec = static_cast<time_t>(time.value);
     times[1].tv_nsec = static_cast<long>(time.nanoseconds);
-    return osUtimensat(AT_FDCWD, ToNativePath(file).c_str(), times, 0) == 0;
+    return osUtimensat(AT_FDCWD, ToNative(file, path), times, 0) == 0;
 }
 
 }  // namespace velkaron::platform

@@ -1,6 +1,7 @@
 // The OS layer for Windows: kernel32 and user32, called directly.
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 
 #include "platform/platform.h"
@@ -43,6 +44,7 @@ SystemCallSlot kSystemCalls[] = {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16 units");
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 // Paths of MAX_PATH characters or more reach the file functions only in the "\\?\" form.
 std::u16string ForFileCalls(const std::u16string& path) {
@@ -137,11 +139,17 @@ static bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
     return true;
 }
 
+static std::u16string DecodeAnsi(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    text.resize(FromAnsi(bytes, text.data()));
+    return text;
+}
+
 ProfileHandle OpenProfile(const std::u16string& path) {
     ProfileHandle profile(new Profile{path, false, {}});
     if (path.size() >= MAX_PATH) {
         std::string bytes;
-        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, FromAnsi);
+        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, DecodeAnsi);
         profile->parsed = true;
     }
     return profile;
@@ -178,75 +186,82 @@ void EnterCriticalSection(CriticalSection& section) noexcept { ::EnterCriticalSe
 void LeaveCriticalSection(CriticalSection& section) noexcept { ::LeaveCriticalSection(AsNative(section)); }
 void DeleteCriticalSection(CriticalSection& section) noexcept { ::DeleteCriticalSection(AsNative(section)); }
 
-static std::string Encode(UINT codePage, const std::u16string& text) {
-    if (text.empty()) return {};
+static std::size_t Encode(UINT codePage, std::u16string_view text, char* out) {
+    if (text.empty() || text.size() > 0x7FFFFFFF / 3) return 0;
     const int units = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, 0, W(text), units, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, W(text), units, out.data(), size, nullptr, nullptr);
-    return out;
+    const int size = WideCharToMultiByte(codePage, 0, reinterpret_cast<const wchar_t*>(text.data()), units,
+                                         out, units * 3, nullptr, nullptr);
+    return size > 0 ? static_cast<std::size_t>(size) : 0;
 }
 
-static std::u16string Decode(UINT codePage, const std::string& bytes) {
-    if (bytes.empty()) return {};
+static std::size_t Decode(UINT codePage, std::string_view bytes, char16_t* out) {
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return 0;
     const int size = static_cast<int>(bytes.size());
-    // Neither code page makes more UTF-16 units than it is given bytes.
-    std::u16string out(bytes.size(), u'\0');
-    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), size,
-                                          reinterpret_cast<wchar_t*>(out.data()), size);
-    out.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
-    return out;
+    const int units = MultiByteToWideChar(codePage, 0, bytes.data(), size, reinterpret_cast<wchar_t*>(out), size);
+    return units > 0 ? static_cast<std::size_t>(units) : 0;
 }
 
-std::string ToAnsi(const std::u16string& text) { return Encode(CP_ACP, text); }
-std::u16string FromAnsi(const std::string& bytes) { return Decode(CP_ACP, bytes); }
-std::string ToUtf8(const std::u16string& text) { return Encode(CP_UTF8, text); }
-std::u16string FromUtf8(const std::string& bytes) { return Decode(CP_UTF8, bytes); }
+std::size_t ToAnsi(std::u16string_view text, char* out) { return Encode(CP_ACP, text, out); }
+std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return Decode(CP_ACP, bytes, out); }
+std::size_t ToUtf8(std::u16string_view text, char* out) { return Encode(CP_UTF8, text, out); }
+std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return Decode(CP_UTF8, bytes, out); }
 
-bool ReadStream(const std::u16string& file, const std::u16string& stream, std::size_t maxBytes,
-                std::string& bytes) {
-    bytes.clear();
-    Handle handle(osCreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// The streams' buffers are small and on the stack: most streams are read with one ReadFile and
+// no allocation; a stream larger than the stack part is measured and read into a buffer of its
+// size (capped by the host's limit). No one else can write while the stream is open unshared.
+bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
+                StreamBytes& bytes) {
+    bytes.Reserve(0);
+    WideName path;
+    Handle handle(osCreateFileW(W(BuildStreamPath(file, stream, path)), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) return false;
-    // No one else can write while the stream is open unshared, so its size holds for the read:
-    // the buffer follows the stream, not the caller's limit.
-    LARGE_INTEGER size;
-    std::size_t want = maxBytes;
-    if (osGetFileSizeEx(handle.get(), &size) && static_cast<unsigned long long>(size.QuadPart) < want) {
-        want = static_cast<std::size_t>(size.QuadPart);
-    }
-    if (want > 0x7FFFFFFF) want = 0x7FFFFFFF;
-    if (want == 0) return true;
-    bytes.assign(want, '\0');
+    const DWORD first = static_cast<DWORD>(std::min(maxBytes, bytes.capacity()));
     DWORD got = 0;
-    if (!osReadFile(handle.get(), bytes.data(), static_cast<DWORD>(want), &got, nullptr)) {
-        bytes.clear();
-        return false;
+    if (first > 0 && !osReadFile(handle.get(), bytes.data(), first, &got, nullptr)) return false;
+    std::size_t total = got;
+    if (got == bytes.capacity() && maxBytes > got) {
+        LARGE_INTEGER size;
+        if (!osGetFileSizeEx(handle.get(), &size)) return false;
+        std::size_t want = std::min({static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0)),
+                                     maxBytes, std::size_t{0x7FFFFFFF}});
+        if (want > total) {
+            bytes.SetSize(total);
+            char* whole = bytes.Grow(want);
+            while (total < want) {
+                if (!osReadFile(handle.get(), whole + total, static_cast<DWORD>(want - total), &got, nullptr)) {
+                    bytes.SetSize(0);
+                    return false;
+                }
+                if (got == 0) break;
+                total += got;
+            }
+        }
     }
-    bytes.resize(got);
+    bytes.SetSize(total);
     return true;
 }
 
-bool WriteStream(const std::u16string& file, const std::u16string& stream, const std::string& bytes) {
+bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes) {
     if (bytes.size() > 0xFFFFFFFFu) return false;
     DWORD written = 0;
     BOOL ok;
     {
-        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream)), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        WideName path;
+        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream, path)), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid()) return false;
         ok = osWriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
     return ok && written == bytes.size() && written > 0;
 }
 
-bool DeleteStream(const std::u16string& file, const std::u16string& stream) {
-    return osDeleteFileW(W(BuildStreamPath(file, stream))) != FALSE;
+bool DeleteStream(std::u16string_view file, std::u16string_view stream) {
+    WideName path;
+    return osDeleteFileW(W(BuildStreamPath(file, stream, path))) != FALSE;
 }
 
-bool IsDirectory(const std::u16string& file) {
+bool IsDirectory(std::u16string_view file) {
     const std::u16string target = ToLongPath(file);
     const DWORD attributes = GetFileAttributesW(W(target));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -262,7 +277,7 @@ bool IsDirectory(const std::u16string& file) {
 }
 
 // How the time steps open their target: a directory needs backup semantics.
-static HANDLE OpenForTime(const std::u16string& file, bool isDirectory, DWORD fileAccess) {
+static HANDLE OpenForTime(std::u16string_view file, bool isDirectory, DWORD fileAccess) {
     const std::u16string target = ToLongPath(file);
     if (isDirectory) {
         return osCreateFileW(W(target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -272,7 +287,7 @@ static HANDLE OpenForTime(const std::u16string& file, bool isDirectory, DWORD fi
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& time) {
+bool CaptureWriteTime(std::u16string_view file, bool isDirectory, FileTime& time) {
     Handle handle(OpenForTime(file, isDirectory, GENERIC_READ));
     FILETIME written;
     if (!handle.valid() || !osGetFileTime(handle.get(), nullptr, nullptr, &written)) return false;
@@ -282,7 +297,7 @@ bool CaptureWriteTime(const std::u16string& file, bool isDirectory, FileTime& ti
     return true;
 }
 
-bool RestoreWriteTime(const std::u16string& file, bool isDirectory, const FileTime& time) {
+bool RestoreWriteTime(std::u16string_view file, bool isDirectory, const FileTime& time) {
     Handle handle(OpenForTime(file, isDirectory, GENERIC_WRITE));
     FILETIME written;
     written.dwLowDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value));

@@ -14,6 +14,21 @@ using namespace velkaron;
 
 std::string U8(const std::u16string& s) { return platform::EncodeUtf8(s); }
 
+std::u16string StreamPath(const std::u16string& file, const std::u16string& stream) {
+    WideName out;
+    return BuildStreamPath(file, stream, out);
+}
+std::u16string Decoded(const std::string& bytes, bool readUtf8) {
+    std::u16string text(bytes.size(), u'\0');
+    text.resize(DecodeContents(bytes, readUtf8, text.data()));
+    return text;
+}
+std::string Encoded(const std::u16string& value, bool writeUtf8) {
+    std::string bytes(3 * value.size(), '\0');
+    bytes.resize(EncodeValue(value, writeUtf8, bytes.data()));
+    return bytes;
+}
+
 TEST(Addressing, LongPathAndStreamName) {
     struct Case {
         std::u16string file, path;
@@ -28,8 +43,11 @@ TEST(Addressing, LongPathAndStreamName) {
         {u"\\\\", u"\\\\?\\UNC\\:Comment"},
         {u"\\\\?", u"\\\\?\\UNC\\?:Comment"},
         {u"//srv/share", u"\\\\?\\//srv/share:Comment"},
+        // Longer than the name buffer's stack part.
+        {u"C:\\" + std::u16string(3000, u'd'), u"\\\\?\\C:\\" + std::u16string(3000, u'd') + u":Comment"},
+        {u"\\\\s\\" + std::u16string(1020, u'd'), u"\\\\?\\UNC\\s\\" + std::u16string(1020, u'd') + u":Comment"},
     };
-    for (const Case& c : cases) EXPECT_EQ(U8(BuildStreamPath(c.file, u"Comment")), U8(c.path)) << U8(c.file);
+    for (const Case& c : cases) EXPECT_EQ(U8(StreamPath(c.file, u"Comment")), U8(c.path)) << U8(c.file);
     EXPECT_EQ(ToLongPath(u"C:\\x"), u"\\\\?\\C:\\x");
 }
 
@@ -94,19 +112,19 @@ TEST(DecodeContents, ChoosesUtf8OrAnsi) {
         {"", true, u""},
     };
     for (const Case& c : cases) {
-        const std::u16string got = DecodeContents(c.bytes, c.readUtf8);
+        const std::u16string got = Decoded(c.bytes, c.readUtf8);
         EXPECT_EQ(got, c.text) << testing::PrintToString(c.bytes) << " -> " << U8(got);
     }
 }
 
 TEST(EncodeValue, Utf8OrAnsiWithoutByteOrderMark) {
-    EXPECT_EQ(EncodeValue(u"abc", true), "abc");
-    EXPECT_EQ(EncodeValue(u"\u00E9", true), "\xC3\xA9");
-    EXPECT_EQ(EncodeValue(u"\u00E9", false), "\xE9");
-    EXPECT_EQ(EncodeValue(u"\u20AC", false), "\x80");
-    EXPECT_EQ(EncodeValue(u"\u4E2D", false), "?");
-    EXPECT_EQ(EncodeValue(std::u16string(1, char16_t(0xD800)), true), "\xEF\xBF\xBD");
-    EXPECT_EQ(EncodeValue(u"", true), "");
+    EXPECT_EQ(Encoded(u"abc", true), "abc");
+    EXPECT_EQ(Encoded(u"\u00E9", true), "\xC3\xA9");
+    EXPECT_EQ(Encoded(u"\u00E9", false), "\xE9");
+    EXPECT_EQ(Encoded(u"\u20AC", false), "\x80");
+    EXPECT_EQ(Encoded(u"\u4E2D", false), "?");
+    EXPECT_EQ(Encoded(std::u16string(1, char16_t(0xD800)), true), "\xEF\xBF\xBD");
+    EXPECT_EQ(Encoded(u"", true), "");
 }
 
 TEST(SubstituteLineBreaks, TypedBackslashNBecomesCrLf) {
@@ -121,7 +139,10 @@ TEST(SubstituteLineBreaks, TypedBackslashNBecomesCrLf) {
         {u"n\\", u"n\\"},
         {u"", u""},
     };
-    for (const Case& c : cases) EXPECT_EQ(SubstituteLineBreaks(c.in), c.out) << U8(c.in);
+    for (const Case& c : cases) {
+        EXPECT_EQ(SubstituteLineBreaks(c.in), c.out) << U8(c.in);
+        EXPECT_EQ(HasTypedLineBreak(c.in), c.in != c.out) << U8(c.in);
+    }
 }
 
 TEST(CopyToHostBuffer, CutsToHalfTheSizeLessTwoAndStaysInside) {
