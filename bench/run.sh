@@ -34,4 +34,4 @@ else
   skipped="this machine's kernel cannot execute $(file -b /usr/lib/wine/wine | cut -d, -f1-2) programs, so 32-bit Wine does not start."
 fi
 /usr/bin/python3 bench/report.py bench/results.md build/bench/results.json build/bench-win64/results.json \
-  $wine32 ${skipped:+--skipped32 "$skipped"}
+  $wine32 ${skipped:+--skipped32 "$skipped"} --readme README.md
