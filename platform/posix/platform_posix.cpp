@@ -62,7 +62,6 @@ static const char* ToNative(std::u16string_view text, NativeName& out, std::stri
     return name;
 }
 
-static std::string ToNativePath(const std::u16string& path) { return EncodeUtf8(path); }
 
 std::u16string OwnModulePath() {
     Dl_info info{};
@@ -83,15 +82,17 @@ std::u16string OwnModulePath() {
 
 bool FileExists(const std::u16string& path) {
     struct stat st {};
-    return stat(ToNativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    NativeName name;
+    return stat(ToNative(path, name), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
-    const std::string from = ToNativePath(source), to = ToNativePath(target);
-    Fd in(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    NativeName fromName, toName;
+    const char *from = ToNative(source, fromName), *to = ToNative(target, toName);
+    Fd in(open(from, O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!in.valid() || fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    Fd out(open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+    Fd out(open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
     if (!out.valid()) return false;
     bool ok = true;
     char buffer[65536];
@@ -109,7 +110,7 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
         }
     }
     if (!out.close()) ok = false;
-    if (!ok) unlink(to.c_str());
+    if (!ok) unlink(to);
     return ok;
 }
 
@@ -122,7 +123,8 @@ void ProfileDeleter::operator()(Profile* profile) const noexcept { delete profil
 ProfileHandle OpenProfile(const std::u16string& path) {
     ProfileHandle profile(new Profile);
     std::string bytes;
-    if (ReadWholeFile(ToNativePath(path), bytes)) profile->data = ParseProfile(bytes);
+    NativeName name;
+    if (ReadWholeFile(ToNative(path, name), bytes)) profile->data = ParseProfile(bytes);
     return profile;
 }
 
