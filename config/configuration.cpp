@@ -6,9 +6,9 @@
 
 namespace velkaron {
 
-// Constructed ahead of everything else in the library, since the loader hook that fills them may
-// run before the library's other static objects are built.
-std::vector<TFieldsRec> FieldTable __attribute__((init_priority(101)));
+// Both are constant-initialised, so they are ready before any loader hook runs, and neither is
+// destroyed by the C++ runtime at exit: the table lives on the heap until an unload frees it.
+const std::vector<TFieldsRec>* FieldTable = nullptr;
 Options PluginOptions;
 
 std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension) {
@@ -20,7 +20,7 @@ std::u16string ChangeExtension(const std::u16string& path, const std::u16string&
 }
 
 std::u16string ReplaceDotPlaceholder(const std::u16string& name) {
-    static const std::u16string placeholder = u">>>dot<<<";
+    constexpr std::u16string_view placeholder = u">>>dot<<<";
     std::u16string result;
     std::size_t from = 0;
     for (std::size_t at; (at = name.find(placeholder, from)) != std::u16string::npos;
@@ -64,13 +64,23 @@ void LoadConfiguration() {
             return platform::ReadProfileString(*ini, section, key, fallback, kIniValueUnits);
         });
     }
-    FieldTable = std::move(config.fields);
-    PluginOptions = config.options;
-    if (FieldTable.empty()) {
+    const bool noFields = config.fields.empty();
+    InstallConfiguration(std::move(config));
+    if (noFields) {
         platform::ShowErrorBox(u"Plugins doesn't have filled Velkaron.ini file", u"Velkaron");
     }
 }
 
-void ReleaseConfiguration() noexcept { std::vector<TFieldsRec>().swap(FieldTable); }
+void InstallConfiguration(Configuration config) {
+    auto* table = new std::vector<TFieldsRec>(std::move(config.fields));
+    ReleaseConfiguration();
+    FieldTable = table;
+    PluginOptions = config.options;
+}
+
+void ReleaseConfiguration() noexcept {
+    delete FieldTable;
+    FieldTable = nullptr;
+}
 
 }  // namespace velkaron

@@ -24,19 +24,25 @@ struct Options {
 constexpr int kMaxFields = 100;          // keys 0 to 99 of section "Streams"
 constexpr std::size_t kIniValueUnits = 2000;  // the reader's buffer, terminator included
 
-// Set once while the library loads, read-only afterwards: no lock needed to read them.
-extern std::vector<TFieldsRec> FieldTable;
+// Set once while the library loads, read-only afterwards: no lock needed to read them. Neither
+// has a destructor for the C++ runtime to run: when the process ends, a host thread may still be
+// inside an export, reading them. FieldTable is null until the load has built it and after an
+// unload has released it.
+extern const std::vector<TFieldsRec>* FieldTable;
 extern Options PluginOptions;
 
 // The entry at a host's field index, or null when FieldTable holds no such index.
 inline const TFieldsRec* FieldAt(std::int32_t index) {
-    return index >= 0 && static_cast<std::size_t>(index) < FieldTable.size() ? &FieldTable[index] : nullptr;
+    const std::vector<TFieldsRec>* table = FieldTable;
+    return table != nullptr && index >= 0 && static_cast<std::size_t>(index) < table->size()
+               ? &(*table)[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 // Reads the file beside the library (supplied from the sample when missing) into FieldTable and
 // PluginOptions, and shows the error box when no field is configured.
 void LoadConfiguration();
-// Frees FieldTable.
+// Frees FieldTable; only an unload of the library does this.
 void ReleaseConfiguration() noexcept;
 
 // --- The pieces LoadConfiguration is made of ---------------------------------------------
@@ -59,5 +65,8 @@ struct Configuration {
 
 // The options and the dense field list that lookup describes.
 Configuration ReadConfiguration(const IniLookup& lookup);
+
+// Makes config the library's FieldTable and PluginOptions, releasing any earlier table.
+void InstallConfiguration(Configuration config);
 
 }  // namespace velkaron

@@ -117,7 +117,9 @@ bool RestoreWriteTime(std::u16string_view file, bool isDirectory, const FileTime
 
 namespace velkaron {
 // Provided by the library, called by the OS layer's loader hook: once when the library is
-// loaded into a process, once when it leaves it. Neither may throw.
+// loaded into a process, once when it leaves it. processEnding tells a detach because the
+// process ends (host threads may still be inside an export) from an unload while the process
+// goes on. Neither may throw.
 void OnProcessAttach() noexcept;
-void OnProcessDetach() noexcept;
+void OnProcessDetach(bool processEnding) noexcept;
 }  // namespace velkaron

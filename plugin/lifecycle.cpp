@@ -15,7 +15,11 @@ void OnProcessAttach() noexcept {
     }
 }
 
-void OnProcessDetach() noexcept {
+void OnProcessDetach(bool processEnding) noexcept {
+    // A process that ends takes the lock and the table with it. Freeing them here could pull them
+    // from under a host thread still inside an export (on Linux exit() runs this while the other
+    // threads go on; Windows may have stopped one inside the read lock), so they are left alone.
+    if (processEnding) return;
     DeleteReadLock();
     ReleaseConfiguration();
 }

@@ -87,3 +87,28 @@ Value GetValue(const host::PluginApi& api, const fs::path& file, int field, int 
 std::string U8(const std::u16string& text);
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// --- The process a test runs in, and the ones it starts ----------------------------------
+
+// Figures of this process: resident memory in KiB and running threads.
+long ResidentKiB();
+long ThreadCount();
+
+// Whether the library at path is loaded into this process.
+bool IsLoaded(const fs::path& library);
+
+// Ends this process at once with status, whatever libraries it holds (Windows: ExitProcess;
+// Linux: exit, which runs the exit handlers and the loaded libraries' finalisers).
+[[noreturn]] void EndProcess(int status);
+
+// This program's own file.
+fs::path ThisProgram();
+
+// Runs program with args and waits for it. Returns its exit status, or 128 + the signal that
+// ended it (Linux), or -1 when it could not be started. On Linux the words of the environment
+// variable VELKARON_CHILD_WRAPPER (say, "valgrind --error-exitcode=97") go before the program.
+int RunProgram(const fs::path& program, const std::vector<std::string>& args);
+
+}  // namespace testing_support

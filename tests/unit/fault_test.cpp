@@ -43,10 +43,11 @@ using velkaron::platform::SystemCall;
 class Faults : public testing::Test {
 protected:
     Faults() : file(data.path() / "file.txt") {
-        velkaron::FieldTable = {{u"Comment", u"Comment"}};
-        velkaron::PluginOptions = {};
-        velkaron::PluginOptions.KeepTime = true;
-        velkaron::PluginOptions.WriteUTF8 = true;
+        velkaron::Configuration config;
+        config.fields = {{u"Comment", u"Comment"}};
+        config.options.KeepTime = true;
+        config.options.WriteUTF8 = true;
+        velkaron::InstallConfiguration(std::move(config));
         velkaron::CreateReadLock();
         WriteFile(file, "contents");
         PutStream(file, "Comment", "old value");
