@@ -9,7 +9,31 @@
 # DIR/lib/i386-linux-gnu, share/wine  links to the system's, which Wine finds beside its loader
 # DIR/prefix-template                 a win32 prefix; each run takes a copy (wine-env.sh)
 # DIR/ready                           written last: a later run returns at once
+#
+# wine32-emulated.sh --mirrors FILE... prints the mirrors found in those apt source files.
 set -e
+
+# debian_mirrors FILE...: the URIs of each enabled source, in deb822 (*.sources) or one-line
+# form, that serves bookworm itself.
+debian_mirrors() {
+  for f; do
+    [ -f "$f" ] || continue
+    case $f in
+      *.sources) awk 'function flush() {
+                        if (suites ~ /(^| )bookworm( |$)/ && enabled != "no") print uris
+                        uris = suites = enabled = "" }
+                      /^[ \t]*$/ { flush(); next }
+                      /^URIs:/ { sub(/^URIs:[ \t]*/, ""); uris = $0 }
+                      /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
+                      /^Enabled:/ { enabled = $2 }
+                      END { flush() }' "$f" ;;
+      *) awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
+                            if ($(i + 1) == "bookworm") print $i }' "$f" ;;
+    esac
+  done | tr ' ' '\n' | sed '/^$/d' | sort -u
+}
+if [ "$1" = --mirrors ]; then shift; debian_mirrors "$@"; exit 0; fi
+
 dir=$1
 [ -n "$dir" ] || { echo "usage: $0 DIR" >&2; exit 2; }
 [ -f "$dir/ready" ] && exit 0
@@ -22,19 +46,7 @@ mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/sources.list.d
   "$apt/preferences.d" "$pkgs"
 touch "$apt/status"
 
-# The machine's Debian mirrors: the URIs of each source that serves bookworm itself.
-mirrors=$(
-  for f in /etc/apt/sources.list.d/*.sources; do [ -f "$f" ] && cat "$f" && echo; done |
-    awk 'function flush() { if (suites ~ /(^| )bookworm( |$)/) print uris; uris = suites = "" }
-         /^[ \t]*$/ { flush(); next }
-         /^URIs:/ { sub(/^URIs:[ \t]*/, ""); uris = $0 }
-         /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
-         END { flush() }'
-  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk '$1 == "deb" { i = 2; if ($i ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-                       if ($(i + 1) == "bookworm") print $i }'
-)
-mirrors=$(printf '%s\n' $mirrors | sort -u)
+mirrors=$(debian_mirrors /etc/apt/sources.list.d/*.sources /etc/apt/sources.list /etc/apt/sources.list.d/*.list)
 [ -n "$mirrors" ] || { echo "no Debian bookworm mirror in this machine's apt sources" >&2; exit 1; }
 for m in $mirrors; do
   for suite in bookworm bookworm-backports; do
