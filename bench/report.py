@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """Turns the benchmark runs into the table of figures.
 
-report.py OUT.md NATIVE.json [WINE64.json|-] [WINE32.json|-] [--skipped32 REASON] [--readme README.md]
+report.py OUT.md NATIVE.json [WINE64.json|-] [WINE32.json|-] [--skipped32 REASON]
+          [--wine32-route native|emulated] [--readme README.md]
 
 NATIVE.json is Google Benchmark's JSON output (repetitions, medians taken here); the Wine files
-are the timing host's output. "-" leaves a build out. With --readme, the table also replaces
-what stands between the README's two bench-table markers.
+are the timing host's output. "-" leaves a build out. --wine32-route emulated marks the 32-bit
+figures as measured under qemu-i386. With --readme, the table also replaces what stands between
+the README's two bench-table markers.
 """
 import json
 import platform
@@ -111,18 +113,19 @@ def update_readme(path, table):
 def main():
     args = sys.argv[1:]
     options = {}
-    for name in ("--skipped32", "--readme"):
+    for name in ("--skipped32", "--wine32-route", "--readme"):
         if name in args:
             i = args.index(name)
             options[name] = args[i + 1]
             del args[i:i + 2]
     skipped32 = options.get("--skipped32")
+    emulated32 = options.get("--wine32-route") == "emulated"
     out, native = args[0], args[1]
     wine = {64: args[2] if len(args) > 2 else "-", 32: args[3] if len(args) > 3 else "-"}
 
     figures, ctx = native_figures(native)
     rows = rows_for("Linux .so", figures, "getxattr", "setxattr", "getxattr per field")
-    for bits, build in ((64, "Wine .w64"), (32, "Wine .wdx")):
+    for bits, build in ((64, "Wine .w64"), (32, "Wine .wdx (emulated i386)" if emulated32 else "Wine .wdx")):
         if wine[bits] != "-":
             rows += rows_for(build, wine_figures(wine[bits]), "CreateFileW+ReadFile+CloseHandle",
                              "CreateFileW (read+write)+WriteFile+CloseHandle", "open+read+close per field")
@@ -146,6 +149,9 @@ def main():
         lines.append("Under Wine, opening a stream that does not exist costs time that grows with the "
                      "folder's size; the folder figure's floor makes the same opens in the same folder, "
                      "so the ratio compares like with like.")
+    if emulated32 and wine[32] != "-":
+        lines.append("The 32-bit build ran under qemu-i386: its times include the emulation, and only its ratios (plug-in and floor under the same "
+                     "emulation) compare with the other builds'.")
     if skipped32:
         lines.append(f"The 32-bit build was not measured: {skipped32}")
     text = "\n".join(lines) + "\n"

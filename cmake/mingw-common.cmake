@@ -1,5 +1,5 @@
-# Shared part of the two mingw-w64 toolchains. The caller sets VELKARON_MINGW_TRIPLE and
-# VELKARON_WINE_LOADER (the Wine loader that runs this bitness) before including this file.
+# Shared part of the two mingw-w64 toolchains. The caller sets VELKARON_MINGW_TRIPLE before
+# including this file.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER   ${VELKARON_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VELKARON_MINGW_TRIPLE}-g++-posix)

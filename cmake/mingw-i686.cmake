@@ -1,4 +1,3 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VELKARON_MINGW_TRIPLE i686-w64-mingw32)
-set(VELKARON_WINE_LOADER /usr/lib/wine/wine)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

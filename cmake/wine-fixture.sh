@@ -1,19 +1,12 @@
 #!/bin/sh
-# wine-fixture.sh start|stop PREFIX
+# wine-fixture.sh start|stop BITS PREFIX
 # start: one persistent wineserver for the test run and a warmed prefix, so each test process
-# costs a fraction of a second; every stream on /dev/null, so no helper keeps CTest's pipes open.
+# costs a fraction of a second (wine-env.sh's wine_start).
 # stop: ends that wineserver (it acts on this prefix alone).
-set -e
-action=$1 prefix=$2
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-unset DISPLAY
-case $action in
-  start)
-    mkdir -p "$prefix"
-    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1
-    /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-    ;;
-  stop)
-    /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1 || true
-    ;;
+top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/cmake/wine-env.sh"
+wine_env "$top" "$2" "$3"
+case $1 in
+  start) wine_start ;;
+  stop) wine_stop ;;
 esac

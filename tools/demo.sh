@@ -11,14 +11,10 @@ rm -rf "$demo"
 mkdir -p "$demo/plugins"
 cp "$dist/Velkaron.so" "$dist/Velkaron.wdx" "$dist/Velkaron.w64" "$dist/Velkaron.sample.ini" "$demo/plugins/"
 
-export WINEPREFIX="$top/build/wineprefix-demo" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+. "$top/cmake/wine-env.sh"
 export LC_ALL=C.UTF-8  # the demo's accented text reaches Wine's command line intact
-unset DISPLAY
-mkdir -p "$WINEPREFIX"
-/usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1
-trap '/usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1 || true' EXIT
-echo "(preparing the Wine prefix; the first run takes a few seconds)"
-/usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
+prefix=$top/build/wineprefix-demo
+trap 'for bits in 64 32; do wine_env "$top" $bits "$prefix"; wine_stop; done' EXIT
 
 # run TITLE RUNNER... PLUGHOST PLUGIN: the whole demo through one build.
 run() {
@@ -53,11 +49,21 @@ run() {
 }
 
 run "Linux: Velkaron.so (streams are user.* extended attributes)" "" "$dist/plughost" "$demo/plugins/Velkaron.so"
-run "Windows 64-bit under Wine: Velkaron.w64" /usr/lib/wine/wine64 "$dist/plughost64.exe" "$demo/plugins/Velkaron.w64"
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  run "Windows 32-bit under Wine: Velkaron.wdx" /usr/lib/wine/wine "$dist/plughost32.exe" "$demo/plugins/Velkaron.wdx"
-else
-  echo "== Windows 32-bit: skipped, this machine's kernel cannot execute 32-bit programs, so 32-bit Wine cannot start"
-fi
+wine_env "$top" 64 "$prefix"
+echo "(preparing the Wine prefix; the first run takes a few seconds)"
+wine_start
+run "Windows 64-bit under Wine: Velkaron.w64" "$WINE" "$dist/plughost64.exe" "$demo/plugins/Velkaron.w64"
+wine_env "$top" 32 "$prefix"
+case $WINE_ROUTE in
+  native)
+    run "Windows 32-bit under Wine: Velkaron.wdx" "$WINE" "$dist/plughost32.exe" "$demo/plugins/Velkaron.wdx" ;;
+  emulated)
+    echo "(32-bit Wine runs under qemu-i386 on this machine: each program takes a few seconds)"
+    wine_start
+    run "Windows 32-bit under Wine, emulated i386: Velkaron.wdx" "$WINE" "$dist/plughost32.exe" \
+      "$demo/plugins/Velkaron.wdx" ;;
+  none)
+    echo "== Windows 32-bit: skipped, $(wine_refused)" ;;
+esac
 echo
 echo "The configuration all three read: $demo/plugins/Velkaron.ini"

@@ -1,17 +1,17 @@
 #!/bin/sh
-# run-on-display.sh LOADER PREFIX PROGRAM: runs a Windows test program under Wine on a virtual X
+# run-on-display.sh BITS PREFIX PROGRAM: runs a Windows test program under Wine on a virtual X
 # display (xvfb-run), in a prefix and wineserver of its own, so that a message box really appears.
-loader=$1 prefix=$2 program=$3
-if ! "$loader" --version >/dev/null 2>&1; then
-  echo "SKIPPED: $loader cannot run on this machine (the kernel refuses its programs); the error box test did not run." >&2
-  exit 77
-fi
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-mkdir -p "$prefix"
+top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/cmake/wine-env.sh"
+wine_env "$top" "$1" "$2"
+[ "$WINE_ROUTE" = none ] && wine_unavailable "the error box test"
 exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-  /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1
-  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-  "$0" "$1"
+  display=$DISPLAY
+  . "$0/cmake/wine-env.sh"
+  wine_env "$0" "$1" "$2"
+  export DISPLAY="$display"
+  wine_start
+  "$WINE" "$3"
   rc=$?
-  /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1
-  exit $rc' "$loader" "$program"
+  wine_stop
+  exit $rc' "$top" "$1" "$2" "$3"
