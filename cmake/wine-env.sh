@@ -32,7 +32,7 @@ wine32_route() {
 wine_env() {
   WINE_ROUTE=native WINE=/usr/lib/wine/wine64
   export WINEPREFIX="$3" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  unset DISPLAY WINEARCH WINESERVER
+  unset DISPLAY WINEARCH WINESERVER VELKARON_EMULATOR
   wine_template=
   [ "$2" = 64 ] && return 0
   WINE=/usr/lib/wine/wine
@@ -41,6 +41,8 @@ wine_env() {
     WINE=$(velkaron_wine32_dir "$1")/lib/wine/wine
     wine_template=$(velkaron_wine32_dir "$1")/prefix-template
     export WINEPREFIX="$3-win32" WINEARCH=win32 WINESERVER=/usr/lib/wine/wineserver64
+    # Tells the programs that their process's figures (resident memory) are the emulator's.
+    export VELKARON_EMULATOR=qemu-i386
   fi
 }
 
