@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -33,9 +34,13 @@ fs::path SampleConfiguration() { return FromBuildPath(VELKARON_SAMPLE_FILE); }
 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
+    // VELKARON_TEST_TMPDIR (a path of the build machine) puts the scratch folders on a volume of
+    // the caller's choosing, such as an NTFS image.
+    const char* base = std::getenv("VELKARON_TEST_TMPDIR");
+    const fs::path root = base != nullptr && *base != '\0' ? FromBuildPath(base) : fs::temp_directory_path();
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        path_ = fs::temp_directory_path() /
+        path_ = root /
                 ("velkaron-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         if (fs::create_directory(path_)) break;
     }

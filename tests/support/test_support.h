@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ struct Time {
     long long seconds;
     long nanoseconds;
     bool operator==(const Time& o) const { return seconds == o.seconds && nanoseconds == o.nanoseconds; }
+    // How a failed comparison shows it.
+    friend std::ostream& operator<<(std::ostream& out, const Time& t) {
+        return out << t.seconds << " s + " << t.nanoseconds << " ns";
+    }
 };
 void SetWriteTime(const fs::path& path, Time time);
 Time GetWriteTime(const fs::path& path);
