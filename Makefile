@@ -9,6 +9,8 @@
 #   make bench   the cost of a field against the system-call floor; writes bench/results.md
 #   make demo    build, then drive each library the way the host does: list its fields, set and
 #                read values on a demo folder
+#   make release build, then the archives users install, and SHA256SUMS, in dist/release
+#   make check-reproducible   the release built twice from two clones, compared byte for byte
 
 PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -24,7 +26,7 @@ NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := profile contents encode paths
 
-.PHONY: all deps build test test-asan test-tsan fuzz bench demo clean
+.PHONY: all deps build test test-asan test-tsan fuzz bench demo release check-release check-reproducible clean
 all: build
 
 deps:
@@ -55,7 +57,7 @@ build: deps
 test: build
 	@failed=""; for p in $(PRESETS); do \
 	  echo "=== $$p ==="; ctest --preset $$p || failed="$$failed $$p"; done; \
-	for p in test-asan test-tsan fuzz; do $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
+	for p in test-asan test-tsan check-release fuzz; do $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
 	. cmake/wine-env.sh; \
 	if [ "$$(wine32_route $$PWD)" = none ]; then \
 	  echo; \
@@ -81,6 +83,21 @@ fuzz: deps
 	    > build/fuzz/fuzz-$$t.log 2>&1 || { tail -40 build/fuzz/fuzz-$$t.log; echo "fuzz_$$t: FAILED"; exit 1; }; \
 	  echo "fuzz_$$t: $$(grep -o 'number_of_executed_units: [0-9]*' build/fuzz/fuzz-$$t.log | cut -d' ' -f2) inputs, no failure"; \
 	done
+
+# Every archive entry carries the commit's time, so the same commit gives the same bytes.
+RELEASE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct 2>/dev/null),315532800)
+
+release: build
+	@rm -rf dist/release
+	@/usr/bin/python3 tools/release.py dist dist/release $(RELEASE_EPOCH)
+
+# The unpacked archives: checksums, contents, and each build's plug-in suite against them.
+check-release: release
+	@echo "=== release archives ==="
+	@tests/release/check_release.sh dist/release build/release-check
+
+check-reproducible: deps
+	@tools/check-reproducible.sh
 
 bench: deps
 	@bench/run.sh

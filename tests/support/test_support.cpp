@@ -29,7 +29,12 @@ fs::path FromBuildPath(const std::string& path) {
 
 }  // namespace
 
-fs::path BuiltLibrary() { return FromBuildPath(VELKARON_LIBRARY_FILE); }
+// VELKARON_TEST_LIBRARY (a path of the build machine) tests another copy, such as the one
+// unpacked from a release archive.
+fs::path BuiltLibrary() {
+    const char* other = std::getenv("VELKARON_TEST_LIBRARY");
+    return FromBuildPath(other != nullptr && *other != '\0' ? other : VELKARON_LIBRARY_FILE);
+}
 fs::path SampleConfiguration() { return FromBuildPath(VELKARON_SAMPLE_FILE); }
 
 TempDir::TempDir() {
