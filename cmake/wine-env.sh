@@ -56,17 +56,16 @@ wine_refused() {
 # program costs a fraction of a second. On the emulated route the prefix is a fresh copy of the
 # template. Every stream is on /dev/null: a helper holding a pipe open would hang a caller.
 wine_start() {
+  warm=/usr/lib/wine/wine64
   if [ -n "$wine_template" ]; then
     [ ! -d "$WINEPREFIX" ] || wine_stop
     rm -rf "$WINEPREFIX"
     cp -a "$wine_template" "$WINEPREFIX" || return 1
-    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 || :
-    "$WINE" cmd /c exit </dev/null >/dev/null 2>&1
-  else
-    mkdir -p "$WINEPREFIX"
-    /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 || :
-    /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
+    warm=$WINE
   fi
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wineserver64 -p </dev/null >/dev/null 2>&1 || :
+  "$warm" cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 # wine_stop: ends the wineserver of WINEPREFIX (and so every Wine process in it).

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """make release: the archives a user installs, made the same to the byte from the same commit.
 
-release.py DIST OUT EPOCH
+release.py DIST OUT EPOCH   (release.py --version prints the version)
   DIST   the built files (Velkaron.wdx, Velkaron.w64, Velkaron.so, Velkaron.sample.ini)
   OUT    where the archives and SHA256SUMS go
   EPOCH  the time every entry carries (the commit's time, in seconds since 1970)
@@ -34,7 +34,7 @@ def version():
     return re.search(r'VALUE "FileVersion", "([0-9.]+)\\0"', text).group(1)
 
 
-def readme_txt():
+def readme_txt(v):
     """A plain-text guide made from README.md: its opening paragraph and the user's sections,
     with CR LF line ends."""
     markdown = (TOP / "README.md").read_text()
@@ -43,10 +43,11 @@ def readme_txt():
         title, _, body = part.partition("\n")
         sections[title.strip()] = body.strip("\n")
     opening = markdown.split("\n\n")[1]
-    lines = ["Velkaron " + version(), "=" * len("Velkaron " + version()), "", opening, ""]
+    title = "Velkaron " + v
+    lines = [title, "=" * len(title), "", opening, ""]
     for title in README_SECTIONS:
         lines += [title, "-" * len(title), "", sections[title], ""]
-    text = "\n".join(lines).replace("`", "").replace("<version>", version())
+    text = "\n".join(lines).replace("`", "").replace("<version>", v)
     for fancy, plain in (("\u2026", "..."), ("\u2014", "-"), ("\u2013", "-")):
         text = text.replace(fancy, plain)
     data = text.replace("\n", "\r\n").encode("utf-8")
@@ -94,10 +95,13 @@ def write_tar_gz(path, folder, files, epoch):
 
 
 def main():
+    if sys.argv[1:] == ["--version"]:
+        print(version())
+        return
     dist, out, epoch = Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3])
     v = version()
     out.mkdir(parents=True, exist_ok=True)
-    readme, sample = readme_txt(), (dist / "Velkaron.sample.ini").read_bytes()
+    readme, sample = readme_txt(v), (dist / "Velkaron.sample.ini").read_bytes()
     windows = out / f"Velkaron-{v}-windows.zip"
     linux = out / f"Velkaron-{v}-linux-x86_64.tar.gz"
     write_zip(windows, {

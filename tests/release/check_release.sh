@@ -18,7 +18,7 @@ tar -xzf "$release"/Velkaron-*-linux-x86_64.tar.gz -C "$work/linux"
   fail "the Linux archive holds $(ls "$work/linux/Velkaron")"
 
 cr=$(printf '\r')
-version=$(sed -n 's/.*VALUE "FileVersion", "\([0-9.]*\)\\0".*/\1/p' "$top/plugin/version.rc")
+version=$(python3 "$top/tools/release.py" --version)
 for line in "[plugininstall]" "description=Velkaron: NTFS alternate data streams as text fields" \
             type=wdx file=Velkaron.wdx defaultdir=Velkaron "version=$version"; do
   grep -qxF "$line$cr" "$work/windows/pluginst.inf" || fail "pluginst.inf lacks the line $line"
