@@ -12,8 +12,17 @@ for preset in bench bench-win64 bench-win32; do
 done
 
 echo "Linux build (Google Benchmark, about two minutes)..."
-build/bench/bench/velkaron_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+build/bench/bench/velkaron_bench --benchmark_repetitions=5 --benchmark_display_aggregates_only=true \
   --benchmark_out=build/bench/results.json --benchmark_out_format=json >/dev/null
+
+echo "Instructions per call (callgrind)..."
+counts=build/bench/callgrind
+rm -rf $counts
+mkdir -p $counts/library
+cp build/bench/Velkaron.so $counts/library/
+printf '[Options]\nKeepTime=0\nWriteUTF8=1\nReadUTF8=1\n[Streams]\n0=Comment\n' > $counts/library/Velkaron.ini
+valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=$counts/callgrind.out.%p \
+  build/bench/bench/velkaron_call_cost $counts/library > $counts/calls 2> $counts/log
 
 # timing_host BITS: runs the timing host of that build in its own prefix (the Wine route set by
 # wine_env); its JSON goes to build/bench-winBITS/results.json.
@@ -37,4 +46,4 @@ case $WINE_ROUTE in
   none) skipped="$(wine_refused)." ;;
 esac
 /usr/bin/python3 bench/report.py bench/results.md build/bench/results.json build/bench-win64/results.json \
-  $wine32 ${skipped:+--skipped32 "$skipped"} --wine32-route "$WINE_ROUTE" --readme README.md
+  $wine32 ${skipped:+--skipped32 "$skipped"} --wine32-route "$WINE_ROUTE" --callgrind $counts --readme README.md

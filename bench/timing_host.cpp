@@ -147,11 +147,21 @@ double Batch(long calls, Fn& fn) {
     return Now() - start;
 }
 
+// The medians of interleaved batches, in ns per call, and the median of each round's ratio of
+// the first to the second: a round's two batches ran moments apart, so their ratio is spared
+// most of what drifts between rounds.
+template <std::size_t N>
+struct Timings {
+    std::array<double, N> median{};
+    double ratio = 0;
+    double operator[](std::size_t k) const { return median[k]; }
+};
+
 // Runs a batch of each fn in turn, round after round, each round starting one fn further on, so
 // that neither drift nor a batch's place in the round (after which other call it comes) favours
-// any of them: the median of each, in ns per call.
+// any of them.
 template <typename... Fn>
-std::array<double, sizeof...(Fn)> Interleaved(long calls, Fn... fns) {
+Timings<sizeof...(Fn)> Interleaved(long calls, Fn... fns) {
     constexpr std::size_t n = sizeof...(Fn);
     std::array<std::vector<double>, n> samples;
     const std::array<std::function<double()>, n> batches{
@@ -162,9 +172,14 @@ std::array<double, sizeof...(Fn)> Interleaved(long calls, Fn... fns) {
             samples[which].push_back(batches[which]());
         }
     }
-    std::array<double, n> medians{};
-    for (std::size_t k = 0; k < n; ++k) medians[k] = Median(samples[k]);
-    return medians;
+    Timings<n> timings;
+    for (std::size_t k = 0; k < n; ++k) timings.median[k] = Median(samples[k]);
+    if constexpr (n >= 2) {
+        std::vector<double> ratios;
+        for (int round = 0; round < kRounds; ++round) ratios.push_back(samples[0][round] / samples[1][round]);
+        timings.ratio = Median(ratios);
+    }
+    return timings;
 }
 
 long EnvNumber(const char* name, long fallback) {
@@ -329,14 +344,14 @@ int Run(const fs::path& source) {
                  files / folderFloor, Now() - began);
 
     std::printf(
-        "{\"bits\": %d, \"read_plugin_ns\": %.0f, \"read_floor_ns\": %.0f, \"deferred_ns\": %.2f, "
+        "{\"bits\": %d, \"read_plugin_ns\": %.0f, \"read_floor_ns\": %.0f, \"read_ratio\": %.4f, \"deferred_ns\": %.2f, "
         "\"folder_files\": %d, \"folder_plugin_s\": %.3f, \"folder_floor_s\": %.3f, "
-        "\"write_plugin_ns\": %.0f, \"write_floor_ns\": %.0f, \"write_keeptime_ns\": %.0f, "
+        "\"write_plugin_ns\": %.0f, \"write_floor_ns\": %.0f, \"write_ratio\": %.4f, \"write_keeptime_ns\": %.0f, "
         "\"write_floor_writeonly_ns\": %.0f, "
         "\"load_1_ns\": %.0f, \"load_100_ns\": %.0f, \"rss_calls\": %ld, \"rss_before_kib\": %.0f, "
         "\"rss_after_kib\": %.0f, \"private_before_kib\": %.0f, \"private_after_kib\": %.0f}\n",
-        static_cast<int>(sizeof(void*) * 8), read[0], read[1], deferred[0], files, folderPlugin, folderFloor,
-        write[0], write[1], write[2], write[3], load[0], load[1], calls, before[0], after[0], before[1], after[1]);
+        static_cast<int>(sizeof(void*) * 8), read[0], read[1], read.ratio, deferred[0], files, folderPlugin,
+        folderFloor, write[0], write[1], write.ratio, write[2], write[3], load[0], load[1], calls, before[0], after[0], before[1], after[1]);
     return 0;
 }
 
