@@ -1,5 +1,6 @@
 #include "config/configuration.h"
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -72,9 +73,10 @@ void LoadConfiguration() {
 }
 
 void InstallConfiguration(Configuration config) {
-    auto* table = new std::vector<TFieldsRec>(std::move(config.fields));
+    auto table = std::make_unique<std::vector<TFieldsRec>>(std::move(config.fields));
+    for (TFieldsRec& field : *table) field.OsStream = platform::MakeStreamName(field.RealStream);
     ReleaseConfiguration();
-    FieldTable = table;
+    FieldTable = table.release();
     PluginOptions = config.options;
 }
 

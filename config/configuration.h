@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace velkaron {
 
 // One configured field.
 struct TFieldsRec {
     std::u16string FieldName;   // what the host shows: the configured value as read
     std::u16string RealStream;  // the stream that holds the value on disk
+    platform::StreamName OsStream = {};  // RealStream for the OS calls, made when the table is installed
 };
 
 struct Options {

@@ -80,20 +80,28 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out);
 // A stream is named by the host's file name and the stream's own name, kept apart until the OS
 // call: Windows opens "file:stream", Linux reads the extended attribute "user.stream" of file.
 
+// A stream's name in the form the OS calls take it, made once for each configured field, so that
+// no call converts it again: Windows keeps the name as it is (wide), Linux the attribute name
+// "user.stream" in UTF-8 (narrow). The other member stays empty.
+struct StreamName {
+    std::u16string wide;
+    std::string narrow;
+};
+StreamName MakeStreamName(std::u16string_view stream);
+
 // Bytes read from a stream: up to 4 KiB on the stack, more on the heap.
 using StreamBytes = SmallBuffer<char, 4096>;
 
 // Reads at most maxBytes from the start of the stream, opened for reading with no sharing. False
 // when it cannot be opened or read (absent, locked, refused); bytes is then empty.
-bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
-                StreamBytes& bytes);
+bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes);
 
 // Creates or replaces the stream with exactly bytes (opened with no sharing on Windows; one
 // atomic attribute write on Linux). False when it cannot be created or not all bytes were written.
-bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes);
+bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes);
 
 // Removes the stream; false when it cannot, in particular when it does not exist.
-bool DeleteStream(std::u16string_view file, std::u16string_view stream);
+bool DeleteStream(std::u16string_view file, const StreamName& stream);
 
 // --- Last-write time ----------------------------------------------------------------------
 

@@ -11,7 +11,7 @@ std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, 
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
     const std::u16string_view file = fileName != nullptr ? fileName : u"";
-    const std::u16string_view stream = field->RealStream;
+    const platform::StreamName& stream = field->OsStream;
     std::u16string_view text = value != nullptr ? value : u"";
     std::u16string substituted;
     if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) {

@@ -49,14 +49,12 @@ SystemCallSlot* SystemCallTable(std::size_t& count) {
     return kSystemCalls;
 }
 
-// A path or attribute name as the OS takes it: prefix, then text in UTF-8, zero-terminated; on
-// the stack unless it is long.
+// A path as the OS takes it: UTF-8, zero-terminated; on the stack unless it is long.
 using NativeName = SmallBuffer<char, 2048>;
 
-static const char* ToNative(std::u16string_view text, NativeName& out, std::string_view prefix = {}) {
-    char* name = out.Reserve(prefix.size() + 3 * text.size() + 1);
-    prefix.copy(name, prefix.size());
-    const std::size_t length = prefix.size() + EncodeUtf8(text, name + prefix.size());
+static const char* ToNative(std::u16string_view text, NativeName& out) {
+    char* name = out.Reserve(3 * text.size() + 1);
+    const std::size_t length = EncodeUtf8(text, name);
     name[length] = '\0';
     out.SetSize(length);
     return name;
@@ -164,15 +162,12 @@ std::size_t ToUtf8(std::u16string_view text, char* out) { return EncodeUtf8(text
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(bytes, out); }
 
 // A stream S of a file is its extended attribute "user.S".
-static const char* AttributeName(std::u16string_view stream, NativeName& out) {
-    return ToNative(stream, out, "user.");
-}
+StreamName MakeStreamName(std::u16string_view stream) { return {{}, "user." + EncodeUtf8(stream)}; }
 
-bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
-                StreamBytes& bytes) {
-    NativeName pathBuffer, nameBuffer;
+bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
-    const char* name = AttributeName(stream, nameBuffer);
+    const char* name = stream.narrow.c_str();
     // An attribute is read whole or not at all. Most are small and fit the buffer's stack part,
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
@@ -193,14 +188,14 @@ bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_
     return true;
 }
 
-bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes) {
-    NativeName path, name;
-    return osSetxattr(ToNative(file, path), AttributeName(stream, name), bytes.data(), bytes.size(), 0) == 0;
+bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
+    NativeName path;
+    return osSetxattr(ToNative(file, path), stream.narrow.c_str(), bytes.data(), bytes.size(), 0) == 0;
 }
 
-bool DeleteStream(std::u16string_view file, std::u16string_view stream) {
-    NativeName path, name;
-    return osRemovexattr(ToNative(file, path), AttributeName(stream, name)) == 0;
+bool DeleteStream(std::u16string_view file, const StreamName& stream) {
+    NativeName path;
+    return osRemovexattr(ToNative(file, path), stream.narrow.c_str()) == 0;
 }
 
 bool IsDirectory(std::u16string_view file) {

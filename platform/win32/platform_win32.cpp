@@ -209,11 +209,12 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return Decode(CP_U
 // The streams' buffers are small and on the stack: most streams are read with one ReadFile and
 // no allocation; a stream larger than the stack part is measured and read into a buffer of its
 // size (capped by the host's limit). No one else can write while the stream is open unshared.
-bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_t maxBytes,
-                StreamBytes& bytes) {
+StreamName MakeStreamName(std::u16string_view stream) { return {std::u16string(stream), {}}; }
+
+bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     bytes.Reserve(0);
     WideName path;
-    Handle handle(osCreateFileW(W(BuildStreamPath(file, stream, path)), GENERIC_READ, 0, nullptr,
+    Handle handle(osCreateFileW(W(BuildStreamPath(file, stream.wide, path)), GENERIC_READ, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) return false;
     const DWORD first = static_cast<DWORD>(std::min(maxBytes, bytes.capacity()));
@@ -242,13 +243,13 @@ bool ReadStream(std::u16string_view file, std::u16string_view stream, std::size_
     return true;
 }
 
-bool WriteStream(std::u16string_view file, std::u16string_view stream, std::string_view bytes) {
+bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
     if (bytes.size() > 0xFFFFFFFFu) return false;
     DWORD written = 0;
     BOOL ok;
     {
         WideName path;
-        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream, path)), GENERIC_READ | GENERIC_WRITE, 0,
+        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream.wide, path)), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!handle.valid()) return false;
         ok = osWriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -256,9 +257,9 @@ bool WriteStream(std::u16string_view file, std::u16string_view stream, std::stri
     return ok && written == bytes.size() && written > 0;
 }
 
-bool DeleteStream(std::u16string_view file, std::u16string_view stream) {
+bool DeleteStream(std::u16string_view file, const StreamName& stream) {
     WideName path;
-    return osDeleteFileW(W(BuildStreamPath(file, stream, path))) != FALSE;
+    return osDeleteFileW(W(BuildStreamPath(file, stream.wide, path))) != FALSE;
 }
 
 bool IsDirectory(std::u16string_view file) {
