@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ascii_blocks.h"
+
 namespace velkaron::platform {
 namespace {
 
@@ -137,16 +139,9 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
 }
 
 std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
-    // The usual leading run of ASCII, found four units at a time, then copied in one go.
+    // The usual leading run of ASCII goes a block at a time, the rest unit by unit.
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        if (word & 0xFF80FF80FF80FF80u) break;
-    }
-    while (i < n && text[i] < 0x80) ++i;
-    for (std::size_t k = 0; k < i; ++k) start[k] = static_cast<char>(text[k]);
+    std::size_t i = NarrowAsciiBlocks(text.data(), n, start);
     char* out = start + i;
     for (; i < n; ++i) {
         const char16_t c = text[i];

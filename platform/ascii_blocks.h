@@ -1,0 +1,82 @@
+// Plain ASCII, the usual content of paths and values, converted between bytes and UTF-16 units a
+// block at a time. The compiler's vector types make each block a handful of instructions where
+// the machine has vector registers, and plain word arithmetic where it has not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace velkaron {
+
+namespace ascii_detail {
+typedef std::uint16_t Units8 __attribute__((vector_size(16)));
+typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef std::uint8_t Bytes8 __attribute__((vector_size(8)));
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a unit's low byte comes first");
+
+inline bool AnyBitSet(Bytes16 v) {
+    std::uint64_t words[2];
+    std::memcpy(words, &v, sizeof words);
+    return (words[0] | words[1]) != 0;
+}
+}  // namespace ascii_detail
+
+// Narrows the leading ASCII units of in[0, count) to bytes in out, in blocks of eight, up to the
+// first block that holds anything else; returns how many units it narrowed (a multiple of 8).
+inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char* out) {
+    using namespace ascii_detail;
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        Units8 low, high;
+        std::memcpy(&low, in + i, sizeof low);
+        std::memcpy(&high, in + i + 8, sizeof high);
+        if (AnyBitSet((Bytes16)((low | high) & 0xFF80))) return i;
+        const Bytes16 bytes = __builtin_shufflevector((Bytes16)low, (Bytes16)high,
+                                                      0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        std::memcpy(out + i, &bytes, sizeof bytes);
+    }
+    if (i + 8 <= count) {
+        Units8 units;
+        std::memcpy(&units, in + i, sizeof units);
+        if (AnyBitSet((Bytes16)(units & 0xFF80))) return i;
+        const Bytes16 bytes = __builtin_shufflevector((Bytes16)units, Bytes16{},
+                                                      0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+        std::memcpy(out + i, &bytes, 8);
+        i += 8;
+    }
+    return i;
+}
+
+// Widens the leading ASCII bytes of in[0, count) to units in out, in blocks of sixteen or eight,
+// up to the first block that holds anything else; returns how many bytes it widened.
+inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t* out) {
+    using namespace ascii_detail;
+    const Bytes16 zero = {};
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        Bytes16 bytes;
+        std::memcpy(&bytes, in + i, sizeof bytes);
+        if (AnyBitSet(bytes & 0x80)) return i;
+        const Bytes16 low = __builtin_shufflevector(bytes, zero, 0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7, 16);
+        const Bytes16 high =
+            __builtin_shufflevector(bytes, zero, 8, 16, 9, 16, 10, 16, 11, 16, 12, 16, 13, 16, 14, 16, 15, 16);
+        std::memcpy(out + i, &low, sizeof low);
+        std::memcpy(out + i + 8, &high, sizeof high);
+    }
+    if (i + 8 <= count) {
+        Bytes8 bytes;
+        std::memcpy(&bytes, in + i, sizeof bytes);
+        std::uint64_t word;
+        std::memcpy(&word, &bytes, sizeof word);
+        if (word & 0x8080808080808080u) return i;
+        const Bytes8 none = {};
+        const Bytes16 units = __builtin_shufflevector(bytes, none, 0, 8, 1, 8, 2, 8, 3, 8, 4, 8, 5, 8, 6, 8, 7, 8);
+        std::memcpy(out + i, &units, sizeof units);
+        i += 8;
+    }
+    return i;
+}
+
+}  // namespace velkaron
