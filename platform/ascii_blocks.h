@@ -53,26 +53,24 @@ inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char
 // up to the first block that holds anything else; returns how many bytes it widened.
 inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t* out) {
     using namespace ascii_detail;
-    const Bytes16 zero = {};
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         Bytes16 bytes;
         std::memcpy(&bytes, in + i, sizeof bytes);
         if (AnyBitSet(bytes & 0x80)) return i;
-        const Bytes16 low = __builtin_shufflevector(bytes, zero, 0, 16, 1, 16, 2, 16, 3, 16, 4, 16, 5, 16, 6, 16, 7, 16);
-        const Bytes16 high =
-            __builtin_shufflevector(bytes, zero, 8, 16, 9, 16, 10, 16, 11, 16, 12, 16, 13, 16, 14, 16, 15, 16);
+        const Units8 low = __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 0, 1, 2, 3, 4, 5, 6, 7), Units8);
+        const Units8 high =
+            __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 8, 9, 10, 11, 12, 13, 14, 15), Units8);
         std::memcpy(out + i, &low, sizeof low);
         std::memcpy(out + i + 8, &high, sizeof high);
     }
     if (i + 8 <= count) {
-        Bytes8 bytes;
-        std::memcpy(&bytes, in + i, sizeof bytes);
         std::uint64_t word;
-        std::memcpy(&word, &bytes, sizeof word);
+        std::memcpy(&word, in + i, sizeof word);
         if (word & 0x8080808080808080u) return i;
-        const Bytes8 none = {};
-        const Bytes16 units = __builtin_shufflevector(bytes, none, 0, 8, 1, 8, 2, 8, 3, 8, 4, 8, 5, 8, 6, 8, 7, 8);
+        Bytes8 bytes;
+        std::memcpy(&bytes, &word, sizeof bytes);
+        const Units8 units = __builtin_convertvector(bytes, Units8);
         std::memcpy(out + i, &units, sizeof units);
         i += 8;
     }

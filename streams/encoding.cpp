@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/ascii_blocks.h"
 #include "platform/platform.h"
 
 namespace velkaron {
@@ -48,18 +49,12 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
 
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
     // Plain ASCII, the common case, reads the same in UTF-8 and in every ANSI code page: it is
-    // widened in one pass, without the UTF-8 test or a code-page call.
-    std::size_t ascii = 0;
-    for (; ascii + 8 <= bytes.size(); ascii += 8) {  // eight bytes at a time
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + ascii, sizeof word);
-        if (word & 0x8080808080808080u) break;
+    // widened in one pass, a block at a time, without the UTF-8 test or a code-page call.
+    std::size_t ascii = WidenAsciiBlocks(bytes.data(), bytes.size(), out);
+    for (; ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80; ++ascii) {
+        out[ascii] = static_cast<unsigned char>(bytes[ascii]);
     }
-    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
-    if (ascii == bytes.size()) {
-        for (std::size_t i = 0; i < ascii; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
-        return ascii;
-    }
+    if (ascii == bytes.size()) return ascii;
     if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
     return platform::FromAnsi(bytes, out);
 }
