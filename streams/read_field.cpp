@@ -14,10 +14,14 @@ namespace {
 
 // How many units the host gets of a text of count units in a buffer of bufferSize bytes: one
 // short of the buffer's capacity, as the host expects (buffers of 2 and 3 bytes hold just the
-// terminator), and never past the text's first zero unit.
-std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t bufferSize) {
+// terminator), and never past the text's first zero unit. A text decoded from bytes without a
+// zero byte holds no zero unit (no encoding makes one of anything else): mayHoldZero false
+// spares the search.
+std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t bufferSize,
+                           bool mayHoldZero = true) {
     const std::size_t room = static_cast<std::size_t>(std::max(bufferSize / 2 - 2, 0));
     const std::size_t limit = std::min(room, count);
+    if (!mayHoldZero) return limit;
     return static_cast<std::size_t>(std::find(text, text + limit, u'\0') - text);
 }
 
@@ -54,7 +58,8 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
             auto* text = static_cast<char16_t*>(valueBuffer);
             const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
             if (count == 0) return kFieldEmpty;
-            text[DeliveredUnits(text, count, bufferSize)] = u'\0';
+            const bool mayHoldZero = std::memchr(contents.data(), 0, contents.size()) != nullptr;
+            text[DeliveredUnits(text, count, bufferSize, mayHoldZero)] = u'\0';
             return kFieldWideString;
         }
         SmallBuffer<char16_t, 4096> decoded;
