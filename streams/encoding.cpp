@@ -47,6 +47,19 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
     return allowCutTail || pending == 0;
 }
 
+std::u16string_view HostText(const char16_t* text) {
+    if (text == nullptr) return {};
+    // Four units a round: the same test as a plain loop, with a quarter of its jumps.
+    std::size_t n = 0;
+    for (;; n += 4) {
+        if (text[n] == 0) break;
+        if (text[n + 1] == 0) return {text, n + 1};
+        if (text[n + 2] == 0) return {text, n + 2};
+        if (text[n + 3] == 0) return {text, n + 3};
+    }
+    return {text, n};
+}
+
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
     // Plain ASCII, the common case, reads the same in UTF-8 and in every ANSI code page: it is
     // widened in one pass, a block at a time, without the UTF-8 test or a code-page call.

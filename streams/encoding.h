@@ -11,6 +11,9 @@ namespace velkaron {
 // How many continuation bytes a lead byte announces, after the early six-byte form of UTF-8.
 extern const std::uint8_t Utf8TrailTable[256];
 
+// A zero-terminated text from the host; null reads as empty.
+std::u16string_view HostText(const char16_t* text);
+
 // Whether bytes (up to the first zero byte) look like UTF-8: no misplaced continuation byte and
 // at least one multi-byte sequence. allowCutTail accepts a sequence cut off by the end.
 bool IsUtf8Text(std::string_view bytes, bool allowCutTail);

@@ -44,7 +44,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     if (valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
         platform::StreamBytes bytes;
-        if (!platform::ReadStream(fileName != nullptr ? fileName : u"", field->OsStream,
+        if (!platform::ReadStream(HostText(fileName), field->OsStream,
                                   static_cast<std::size_t>(bufferSize), bytes) ||
             bytes.size() == 0) {
             return kFieldEmpty;

@@ -10,9 +10,9 @@ namespace velkaron {
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
-    const std::u16string_view file = fileName != nullptr ? fileName : u"";
+    const std::u16string_view file = HostText(fileName);
     const platform::StreamName& stream = field->OsStream;
-    std::u16string_view text = value != nullptr ? value : u"";
+    std::u16string_view text = HostText(value);
     std::u16string substituted;
     if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) {
         substituted = SubstituteLineBreaks(text);
