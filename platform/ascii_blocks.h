@@ -50,14 +50,15 @@ inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char
 }
 
 // Widens the leading ASCII bytes of in[0, count) to units in out, in blocks of sixteen or eight,
-// up to the first block that holds anything else; returns how many bytes it widened.
+// up to the first block that holds anything else or a zero byte; returns how many bytes it
+// widened.
 inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t* out) {
     using namespace ascii_detail;
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         Bytes16 bytes;
         std::memcpy(&bytes, in + i, sizeof bytes);
-        if (AnyBitSet(bytes & 0x80)) return i;
+        if (AnyBitSet(((bytes - 1) | bytes) & 0x80)) return i;  // 0 wraps to FF
         const Units8 low = __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 0, 1, 2, 3, 4, 5, 6, 7), Units8);
         const Units8 high =
             __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 8, 9, 10, 11, 12, 13, 14, 15), Units8);
@@ -67,7 +68,8 @@ inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t*
     if (i + 8 <= count) {
         std::uint64_t word;
         std::memcpy(&word, in + i, sizeof word);
-        if (word & 0x8080808080808080u) return i;
+        // As above; a borrow only ever runs on from a zero byte, which stops the block anyway.
+        if (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) return i;
         Bytes8 bytes;
         std::memcpy(&bytes, &word, sizeof bytes);
         const Units8 units = __builtin_convertvector(bytes, Units8);

@@ -60,13 +60,15 @@ std::u16string_view HostText(const char16_t* text) {
     return {text, n};
 }
 
-std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
-    // Plain ASCII, the common case, reads the same in UTF-8 and in every ANSI code page: it is
-    // widened in one pass, a block at a time, without the UTF-8 test or a code-page call.
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, bool* mayHoldZero) {
+    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every
+    // ANSI code page: it is widened in one pass, a block at a time, without the UTF-8 test or a
+    // code-page call.
     std::size_t ascii = WidenAsciiBlocks(bytes.data(), bytes.size(), out);
-    for (; ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80; ++ascii) {
+    for (; ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii] - 1) < 0x7F; ++ascii) {
         out[ascii] = static_cast<unsigned char>(bytes[ascii]);
     }
+    if (mayHoldZero != nullptr) *mayHoldZero = ascii != bytes.size();
     if (ascii == bytes.size()) return ascii;
     if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
     return platform::FromAnsi(bytes, out);

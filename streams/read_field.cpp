@@ -56,9 +56,9 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
         if (contents.size() < hostUnits &&
             reinterpret_cast<std::uintptr_t>(valueBuffer) % alignof(char16_t) == 0) {
             auto* text = static_cast<char16_t*>(valueBuffer);
-            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
+            bool mayHoldZero;
+            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text, &mayHoldZero);
             if (count == 0) return kFieldEmpty;
-            const bool mayHoldZero = std::memchr(contents.data(), 0, contents.size()) != nullptr;
             text[DeliveredUnits(text, count, bufferSize, mayHoldZero)] = u'\0';
             return kFieldWideString;
         }
