@@ -12,7 +12,6 @@ namespace velkaron {
 namespace ascii_detail {
 typedef std::uint16_t Units8 __attribute__((vector_size(16)));
 typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
-typedef std::uint8_t Bytes8 __attribute__((vector_size(8)));
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a unit's low byte comes first");
 
@@ -54,14 +53,15 @@ inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char
 // widened.
 inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t* out) {
     using namespace ascii_detail;
+    const Bytes16 zero = {};
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         Bytes16 bytes;
         std::memcpy(&bytes, in + i, sizeof bytes);
-        if (AnyBitSet(((bytes - 1) | bytes) & 0x80)) return i;  // 0 wraps to FF
-        const Units8 low = __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 0, 1, 2, 3, 4, 5, 6, 7), Units8);
-        const Units8 high =
-            __builtin_convertvector(__builtin_shufflevector(bytes, bytes, 8, 9, 10, 11, 12, 13, 14, 15), Units8);
+        if (AnyBitSet(((bytes - 1) | bytes) & 0x80)) return i;  // a zero byte wraps to FF
+        const Bytes16 low = __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Bytes16 high =
+            __builtin_shufflevector(bytes, zero, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
         std::memcpy(out + i, &low, sizeof low);
         std::memcpy(out + i + 8, &high, sizeof high);
     }
@@ -70,9 +70,9 @@ inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t*
         std::memcpy(&word, in + i, sizeof word);
         // As above; a borrow only ever runs on from a zero byte, which stops the block anyway.
         if (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) return i;
-        Bytes8 bytes;
-        std::memcpy(&bytes, &word, sizeof bytes);
-        const Units8 units = __builtin_convertvector(bytes, Units8);
+        Bytes16 bytes = zero;
+        std::memcpy(&bytes, &word, sizeof word);
+        const Bytes16 units = __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
         std::memcpy(out + i, &units, sizeof units);
         i += 8;
     }
