@@ -53,7 +53,8 @@ void ShowErrorBox(const std::u16string& text, const std::u16string& caption);
 
 // --- Locking ------------------------------------------------------------------------------
 
-// Storage for the OS's own lock object, so callers can own one without seeing the OS's types.
+// Storage for the OS's own lock object, so callers can own one without seeing the OS's types. A
+// thread that holds the lock never enters it again.
 struct CriticalSection {
     alignas(16) unsigned char storage[64];
 };
