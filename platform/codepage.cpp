@@ -144,17 +144,23 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     std::size_t i = NarrowAsciiBlocks(text.data(), n, start);
     char* out = start + i;
     for (; i < n; ++i) {
-        const char16_t c = text[i];
+        const std::uint32_t c = text[i];
         if (c < 0x80) {
             *out++ = static_cast<char>(c);
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            out = PutUtf8(out, 0x10000 + ((std::uint32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        } else if (c < 0x800) {
+            out[0] = static_cast<char>(0xC0 | (c >> 6));
+            out[1] = static_cast<char>(0x80 | (c & 0x3F));
+            out += 2;
+        } else if (c - 0xD800 >= 0x800) {  // not a surrogate
+            out[0] = static_cast<char>(0xE0 | (c >> 12));
+            out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[2] = static_cast<char>(0x80 | (c & 0x3F));
+            out += 3;
+        } else if (c <= 0xDBFF && i + 1 < n && text[i + 1] - 0xDC00u < 0x400) {
+            out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            out = PutUtf8(out, 0xFFFD);
         } else {
-            out = PutUtf8(out, c);
+            out = PutUtf8(out, 0xFFFD);  // a lone surrogate
         }
     }
     return static_cast<std::size_t>(out - start);
