@@ -18,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t units = DecodeContents(bytes, readUtf8, text.data());
         if (units > bytes.size() || text[bytes.size()] != u'\uABCD') std::abort();
         if (!readUtf8 && units != bytes.size()) std::abort();
+        // The quick ways give what the careful way gives: the UTF-8 test, then one decoder.
+        const bool utf8 = readUtf8 && IsUtf8Text(bytes, true);
+        text.resize(units);
+        if (text != (utf8 ? platform::DecodeUtf8(bytes) : platform::DecodeWindows1252(bytes))) std::abort();
     }
     // Text made by the UTF-8 decoder has no lone surrogates, so it survives a round trip.
     const std::u16string decoded = platform::DecodeUtf8(bytes);

@@ -13,6 +13,39 @@ namespace {
 constexpr std::uint8_t TrailCount(int b) {
     return b < 0xC0 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : b < 0xF8 ? 3 : b < 0xFC ? 4 : 5;
 }
+// in[0, end) decoded as UTF-8 into out, if every sequence in it is well formed (no overlong form,
+// no surrogate, nothing past U+10FFFF) and no byte is zero: the end of what was written, else null.
+char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end, char16_t* out) {
+    const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };  // < 0x40 when it is one
+    while (in < end) {
+        const std::uint32_t lead = *in;
+        const std::size_t left = static_cast<std::size_t>(end - in);
+        if (lead - 1 < 0x7F) {
+            *out++ = static_cast<char16_t>(lead);
+            in += 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
+            *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
+            in += 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF && left >= 3 && (continuation(in[1]) | continuation(in[2])) < 0x40) {
+            const std::uint32_t cp = ((lead & 0x0F) << 12) | (continuation(in[1]) << 6) | continuation(in[2]);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return nullptr;
+            *out++ = static_cast<char16_t>(cp);
+            in += 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4 && left >= 4 &&
+                   (continuation(in[1]) | continuation(in[2]) | continuation(in[3])) < 0x40) {
+            const std::uint32_t cp = ((lead & 0x07) << 18) | (continuation(in[1]) << 12) |
+                                     (continuation(in[2]) << 6) | continuation(in[3]);
+            if (cp < 0x10000 || cp > 0x10FFFF) return nullptr;
+            *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            in += 4;
+        } else {
+            return nullptr;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 const std::uint8_t Utf8TrailTable[256] = {
@@ -60,18 +93,37 @@ std::u16string_view HostText(const char16_t* text) {
     return {text, n};
 }
 
+// DecodeContents past its leading ASCII: the first `ascii` units are already in out.
+static std::size_t DecodeBeyondAscii(std::string_view bytes, std::size_t ascii, bool readUtf8, char16_t* out,
+                                     bool* mayHoldZero) {
+    if (readUtf8 && bytes[ascii] != 0) {
+        // Well-formed UTF-8 from here to the end, without a zero byte, passes the UTF-8 test (its
+        // first byte past the ASCII starts a sequence) and decodes to what the decoder would
+        // make: one pass does both. Anything else takes the careful way below.
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+        char16_t* const end = DecodeWellFormedUtf8(in + ascii, in + bytes.size(), out + ascii);
+        if (end != nullptr) {
+            if (mayHoldZero != nullptr) *mayHoldZero = false;
+            return static_cast<std::size_t>(end - out);
+        }
+    }
+    if (mayHoldZero != nullptr) *mayHoldZero = true;
+    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
+    return platform::FromAnsi(bytes, out);
+}
+
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, bool* mayHoldZero) {
     // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every
     // ANSI code page: it is widened in one pass, a block at a time, without the UTF-8 test or a
     // code-page call.
-    std::size_t ascii = WidenAsciiBlocks(bytes.data(), bytes.size(), out);
-    for (; ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii] - 1) < 0x7F; ++ascii) {
+    const std::size_t n = bytes.size();
+    std::size_t ascii = WidenAsciiBlocks(bytes.data(), n, out);
+    for (; ascii < n && static_cast<unsigned char>(bytes[ascii] - 1) < 0x7F; ++ascii) {
         out[ascii] = static_cast<unsigned char>(bytes[ascii]);
     }
-    if (mayHoldZero != nullptr) *mayHoldZero = ascii != bytes.size();
-    if (ascii == bytes.size()) return ascii;
-    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
-    return platform::FromAnsi(bytes, out);
+    if (ascii < n) return DecodeBeyondAscii(bytes, ascii, readUtf8, out, mayHoldZero);
+    if (mayHoldZero != nullptr) *mayHoldZero = false;
+    return ascii;
 }
 
 std::size_t EncodeValue(std::u16string_view value, bool writeUtf8, char* out) {

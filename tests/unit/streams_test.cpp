@@ -109,6 +109,10 @@ TEST(DecodeContents, ChoosesUtf8OrAnsi) {
         {"\x80\x9F", true, u"\u20AC\u0178"},
         {std::string("\xC3\xA9\0\xC3\xA9", 5), true, std::u16string(u"\u00E9\0\u00E9", 3)},
         {std::string("\0ab", 3), true, std::u16string(u"\0ab", 3)},
+        {"x\xF0\x9F\x98\x80", true, u"x\U0001F600"},
+        {"\xC0\x80", true, u"\uFFFD\uFFFD"},      // overlong: looks like UTF-8, decodes as malformed
+        {"\xED\xA0\x80", true, u"\uFFFD\uFFFD"},  // an encoded surrogate, likewise
+        {"\xC3\xA9\xFF", true, u"\u00E9\uFFFD"},
         {"", true, u""},
     };
     for (const Case& c : cases) {
