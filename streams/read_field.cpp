@@ -12,16 +12,14 @@ namespace velkaron {
 
 namespace {
 
-// How many units the host gets of a text of count units in a buffer of bufferSize bytes: one
-// short of the buffer's capacity, as the host expects (buffers of 2 and 3 bytes hold just the
-// terminator), and never past the text's first zero unit. A text decoded from bytes without a
-// zero byte holds no zero unit (no encoding makes one of anything else): mayHoldZero false
-// spares the search.
-std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t bufferSize,
-                           bool mayHoldZero = true) {
-    const std::size_t room = static_cast<std::size_t>(std::max(bufferSize / 2 - 2, 0));
-    const std::size_t limit = std::min(room, count);
-    if (!mayHoldZero) return limit;
+// How many units of text a buffer of bufferSize bytes takes: one short of its capacity, as the
+// host expects (buffers of 2 and 3 bytes hold just the terminator).
+std::size_t Room(std::int32_t bufferSize) { return static_cast<std::size_t>(std::max(bufferSize / 2 - 2, 0)); }
+
+// How many units the host gets of a text of count units: as many as there is room for, and never
+// past the text's first zero unit.
+std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t bufferSize) {
+    const std::size_t limit = std::min(Room(bufferSize), count);
     return static_cast<std::size_t>(std::find(text, text + limit, u'\0') - text);
 }
 
@@ -59,7 +57,9 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
             bool mayHoldZero;
             const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text, &mayHoldZero);
             if (count == 0) return kFieldEmpty;
-            text[DeliveredUnits(text, count, bufferSize, mayHoldZero)] = u'\0';
+            // A text decoded from bytes without a zero byte holds no zero unit (no encoding makes
+            // one of anything else), so it needs no search.
+            text[mayHoldZero ? DeliveredUnits(text, count, bufferSize) : std::min(count, Room(bufferSize))] = u'\0';
             return kFieldWideString;
         }
         SmallBuffer<char16_t, 4096> decoded;
