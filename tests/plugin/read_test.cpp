@@ -65,6 +65,9 @@ TEST_F(ReadTest, ContentsAreDecodedAsUtf8OrAnsi) {
         {"line breaks", "one\r\ntwo", 11, u"one\r\ntwo"},
         {"zero byte first", std::string("\0abc", 4), 11, u""},
         {"stops at a zero", std::string("ab\0cd", 5), 11, u"ab"},
+        {"stops at a zero past a block", std::string(20, 'x') + std::string("\0y\xC3\xA9", 4), 11,
+         std::u16string(20, u'x')},
+        {"utf-8 after a zero: ANSI", std::string("ab\0\xC3\xA9", 5), 11, u"ab"},
         {"empty stream", "", -3, u""},
     };
     for (const Case& c : cases) {

@@ -121,6 +121,27 @@ TEST(DecodeContents, ChoosesUtf8OrAnsi) {
     }
 }
 
+// The block steps of the ASCII paths, at every length and with the unit or byte that stops them
+// at every place, against the unit-by-unit results.
+TEST(AsciiBlocks, EveryLengthAndEveryStop) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {  // at == length: nothing stops them
+            std::u16string text(length, u'a');
+            std::string expected(length, 'a');
+            if (at < length) text[at] = u'\u00E9', expected.replace(at, 1, "\xC3\xA9");
+            EXPECT_EQ(U8(text), expected) << length << " " << at;
+            EXPECT_EQ(HostText(text.c_str()).size(), length);
+            for (char stop : {'\0', '\xE9', '\x7F'}) {
+                std::string bytes(length, 'a');
+                if (at < length) bytes[at] = stop;
+                EXPECT_EQ(U8(Decoded(bytes, true)), U8(platform::DecodeWindows1252(bytes))) << length << " " << at;
+            }
+        }
+    }
+    EXPECT_EQ(HostText(nullptr).size(), 0u);
+    EXPECT_EQ(HostText(u"ab\0cd").size(), 2u);
+}
+
 TEST(EncodeValue, Utf8OrAnsiWithoutByteOrderMark) {
     EXPECT_EQ(Encoded(u"abc", true), "abc");
     EXPECT_EQ(Encoded(u"\u00E9", true), "\xC3\xA9");
