@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
     }
     const host::PluginApi& api = plugin.api();
     const Case cases[] = {
-        {"ascii", u"/home/user/Documents/reports/q3-2026.txt", "Checked by the night shift, all in order"},
+        {"ascii", u"/home/user/Documents/reports/q3-2026.txt",
+         "Checked by the night shift, all in order"},
         {"nonascii", u"/home/usuário/Документы/отчёты/año-ß.txt", "Größe 12µm, Prüfung bestanden ✓ ok"},
     };
     for (const Case& c : cases) {

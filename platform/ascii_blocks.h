@@ -22,8 +22,9 @@ inline bool AnyBitSet(Bytes16 v) {
 }
 }  // namespace ascii_detail
 
-// Narrows the leading ASCII units of in[0, count) to bytes in out, in blocks of eight, up to the
-// first block that holds anything else; returns how many units it narrowed (a multiple of 8).
+// Narrows the leading ASCII units of in[0, count) to bytes in out, in blocks of sixteen or eight,
+// up to the first block that holds anything else; returns how many units it narrowed (a multiple
+// of 8).
 inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char* out) {
     using namespace ascii_detail;
     std::size_t i = 0;
@@ -59,7 +60,8 @@ inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t*
         Bytes16 bytes;
         std::memcpy(&bytes, in + i, sizeof bytes);
         if (AnyBitSet(((bytes - 1) | bytes) & 0x80)) return i;  // a zero byte wraps to FF
-        const Bytes16 low = __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Bytes16 low =
+            __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
         const Bytes16 high =
             __builtin_shufflevector(bytes, zero, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
         std::memcpy(out + i, &low, sizeof low);
@@ -72,7 +74,8 @@ inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t*
         if (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) return i;
         Bytes16 bytes = zero;
         std::memcpy(&bytes, &word, sizeof word);
-        const Bytes16 units = __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
+        const Bytes16 units =
+            __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
         std::memcpy(out + i, &units, sizeof units);
         i += 8;
     }

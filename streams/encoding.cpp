@@ -13,10 +13,12 @@ namespace {
 constexpr std::uint8_t TrailCount(int b) {
     return b < 0xC0 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : b < 0xF8 ? 3 : b < 0xFC ? 4 : 5;
 }
+
 // in[0, end) decoded as UTF-8 into out, if every sequence in it is well formed (no overlong form,
 // no surrogate, nothing past U+10FFFF) and no byte is zero: the end of what was written, else null.
 char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end, char16_t* out) {
-    const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };  // < 0x40 when it is one
+    // A continuation byte's six bits, or 0x40 and more for any other byte.
+    const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };
     while (in < end) {
         const std::uint32_t lead = *in;
         const std::size_t left = static_cast<std::size_t>(end - in);
@@ -95,8 +97,8 @@ std::u16string_view HostText(const char16_t* text) {
 
 // DecodeContents past its leading ASCII: the first `ascii` units are already in out. Kept out of
 // line, so that the plain-ASCII path saves no registers for it.
-[[gnu::noinline]] static std::size_t DecodeBeyondAscii(std::string_view bytes, std::size_t ascii, bool readUtf8, char16_t* out,
-                                     bool* mayHoldZero) {
+[[gnu::noinline]] static std::size_t DecodeBeyondAscii(std::string_view bytes, std::size_t ascii, bool readUtf8,
+                                                       char16_t* out, bool* mayHoldZero) {
     if (readUtf8 && bytes[ascii] != 0) {
         // Well-formed UTF-8 from here to the end, without a zero byte, passes the UTF-8 test (its
         // first byte past the ASCII starts a sequence) and decodes to what the decoder would
