@@ -138,13 +138,11 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
     return static_cast<std::size_t>(out - start);
 }
 
-std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
-    // The usual leading run of ASCII goes a block at a time, the rest unit by unit.
-    const std::size_t n = text.size();
-    std::size_t i = NarrowAsciiBlocks(text.data(), n, start);
-    char* out = start + i;
-    for (; i < n; ++i) {
-        const std::uint32_t c = text[i];
+// EncodeUtf8 unit by unit, from in to end; returns the position after the bytes. Kept out of
+// line, so that the plain-ASCII path saves no registers for it.
+[[gnu::noinline]] static char* EncodeUtf8Units(const char16_t* in, const char16_t* const end, char* out) {
+    while (in != end) {
+        const std::uint32_t c = *in++;
         if (c < 0x80) {
             *out++ = static_cast<char>(c);
         } else if (c < 0x800) {
@@ -156,14 +154,21 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
             out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
             out[2] = static_cast<char>(0x80 | (c & 0x3F));
             out += 3;
-        } else if (c <= 0xDBFF && i + 1 < n && text[i + 1] - 0xDC00u < 0x400) {
-            out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
-            ++i;
+        } else if (c <= 0xDBFF && in != end && *in - 0xDC00u < 0x400) {
+            out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (*in++ - 0xDC00u));
         } else {
             out = PutUtf8(out, 0xFFFD);  // a lone surrogate
         }
     }
-    return static_cast<std::size_t>(out - start);
+    return out;
+}
+
+std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
+    // The usual leading run of ASCII goes a block at a time, the rest unit by unit.
+    const std::size_t n = text.size();
+    const std::size_t ascii = NarrowAsciiBlocks(text.data(), n, start);
+    if (ascii == n) return n;
+    return static_cast<std::size_t>(EncodeUtf8Units(text.data() + ascii, text.data() + n, start + ascii) - start);
 }
 
 std::u16string DecodeWindows1252(std::string_view bytes) {
