@@ -23,6 +23,17 @@ std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t
     return static_cast<std::size_t>(std::find(text, text + limit, u'\0') - text);
 }
 
+// Contents that may decode to more than the host's buffer holds, or a buffer that is not aligned
+// for UTF-16: decoded into a buffer of their own, then copied. Kept out of line, so that the usual
+// read carries neither its buffer nor its registers.
+[[gnu::noinline]] std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize,
+                                                   void* valueBuffer) {
+    SmallBuffer<char16_t, 4096> decoded;
+    const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
+    if (count == 0) return kFieldEmpty;
+    return CopyToHostBuffer({decoded.data(), count}, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+}
+
 }  // namespace
 
 bool CopyToHostBuffer(std::u16string_view text, void* buffer, std::int32_t bufferSize) noexcept {
@@ -62,10 +73,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
             text[mayHoldZero ? DeliveredUnits(text, count, bufferSize) : std::min(count, Room(bufferSize))] = u'\0';
             return kFieldWideString;
         }
-        SmallBuffer<char16_t, 4096> decoded;
-        const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
-        if (count == 0) return kFieldEmpty;
-        return CopyToHostBuffer({decoded.data(), count}, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+        return DeliverDecodedAside(contents, bufferSize, valueBuffer);
     } catch (...) {
         return kFieldEmpty;  // out of memory: the field reads as empty
     }
