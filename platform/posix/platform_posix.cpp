@@ -175,6 +175,20 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(
 // A stream S of a file is its extended attribute "user.S".
 StreamName MakeStreamName(std::u16string_view stream) { return {{}, "user." + EncodeUtf8(stream)}; }
 
+// An attribute larger than the buffer's first offer: measured and read into a buffer of its size.
+// It may shrink after it was measured (fine) or grow (ERANGE again: measure again). Kept out of
+// line, so that the usual read carries none of it.
+[[gnu::noinline]] static ssize_t ReadLargeAttribute(const char* path, const char* name, StreamBytes& bytes) {
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = osGetxattr(path, name, nullptr, 0);
+        if (size < 0) return -1;
+        got = osGetxattr(path, name, bytes.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
+        if (got >= 0 || errno != ERANGE) break;
+    }
+    return got;
+}
+
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
@@ -185,12 +199,7 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     // 64 KiB). The host's limit cuts what is kept, not what is read.
     bytes.Reserve(0);
     ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), maxBytes));
-    for (int attempt = 0; got < 0 && errno == ERANGE && attempt < 4; ++attempt) {
-        const ssize_t size = osGetxattr(path, name, nullptr, 0);
-        if (size < 0) break;
-        // It may shrink after it was measured (fine) or grow (ERANGE again: measure again).
-        got = osGetxattr(path, name, bytes.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
-    }
+    if (got < 0 && errno == ERANGE) got = ReadLargeAttribute(path, name, bytes);
     if (got < 0) {
         bytes.SetSize(0);
         return false;

@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "config/configuration.h"
@@ -243,7 +245,18 @@ TEST_F(Faults, AFailedReadIsAnEmptyField) {
 
 #else
 
-std::atomic<int> gRestores{0};
+std::atomic<int> gRestores{0}, gGrowths{0};
+// A 6,000-byte attribute that grows gGrowths more times between being measured and being read.
+ssize_t GrowingGetxattr(const char*, const char*, void* value, size_t size) {
+    static const std::string attribute(6000, 'z');
+    if (size == 0) return static_cast<ssize_t>(attribute.size());
+    if (size < attribute.size() || gGrowths-- > 0) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(value, attribute.data(), attribute.size());
+    return static_cast<ssize_t>(attribute.size());
+}
 ssize_t FailingGetxattr(const char*, const char*, void*, size_t) {
     errno = EIO;
     return -1;
@@ -315,6 +328,18 @@ TEST_F(Faults, AFailedReadIsAnEmptyField) {
     EXPECT_EQ(Get(), -3);
     velkaron::platform::SetSystemCall("getxattr", nullptr);
     EXPECT_EQ(Get(), 11);
+}
+
+// Larger than the first offer: measured and read whole, measured again while it keeps growing,
+// given up after four tries.
+TEST_F(Faults, ALargeAttributeIsMeasuredAndReadWhole) {
+    Inject("getxattr", Call(GrowingGetxattr));
+    for (int growths : {0, 3}) {
+        gGrowths = growths;
+        EXPECT_EQ(Get(), 11) << growths;
+    }
+    gGrowths = 4;
+    EXPECT_EQ(Get(), -3);
 }
 
 #endif
