@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,9 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Rounds per figure, a multiple of the calls compared; each figure is the median of its rounds.
-// Many short rounds, so that the median shrugs off the machine's occasional stalls.
-constexpr int kRounds = 40;
+// Rounds per figure; each figure is the median of its rounds. Many short rounds, so that the
+// median shrugs off the machine's occasional stalls; the read and write ratios, the figures with
+// goals, take more and shorter ones than the rest.
+constexpr int kRounds = 40, kRatioRounds = 200;
 constexpr int kDefaultFiles = 10000;
 constexpr long kDefaultCalls = 1000000;
 constexpr int kWarmUpReads = 10000;
@@ -157,26 +159,28 @@ struct Timings {
     double operator[](std::size_t k) const { return median[k]; }
 };
 
-// Runs a batch of each fn in turn, round after round, each round starting one fn further on, so
-// that neither drift nor a batch's place in the round (after which other call it comes) favours
-// any of them.
+// Runs a batch of each fn in turn, round after round, each round in its own shuffled order (the
+// same from run to run), so that neither drift nor a batch's place in the round (which other
+// batch it follows) favours any of them: a fixed rotation would have each batch always follow
+// the same other one.
 template <typename... Fn>
-Timings<sizeof...(Fn)> Interleaved(long calls, Fn... fns) {
+Timings<sizeof...(Fn)> Interleaved(int rounds, long calls, Fn... fns) {
     constexpr std::size_t n = sizeof...(Fn);
     std::array<std::vector<double>, n> samples;
     const std::array<std::function<double()>, n> batches{
         [calls, fn = fns]() mutable { return Batch(calls, fn) * 1e9 / static_cast<double>(calls); }...};
-    for (int round = 0; round < kRounds; ++round) {
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t which = (k + static_cast<std::size_t>(round)) % n;
-            samples[which].push_back(batches[which]());
-        }
+    std::array<std::size_t, n> order;
+    for (std::size_t k = 0; k < n; ++k) order[k] = k;
+    std::mt19937 shuffler(2026);
+    for (int round = 0; round < rounds; ++round) {
+        std::shuffle(order.begin(), order.end(), shuffler);
+        for (std::size_t which : order) samples[which].push_back(batches[which]());
     }
     Timings<n> timings;
     for (std::size_t k = 0; k < n; ++k) timings.median[k] = Median(samples[k]);
     if constexpr (n >= 2) {
         std::vector<double> ratios;
-        for (int round = 0; round < kRounds; ++round) ratios.push_back(samples[0][round] / samples[1][round]);
+        for (int round = 0; round < rounds; ++round) ratios.push_back(samples[0][round] / samples[1][round]);
         timings.ratio = Median(ratios);
     }
     return timings;
@@ -250,22 +254,22 @@ int Run(const fs::path& source) {
 
     std::fprintf(stderr, "read...\n");
     const auto read = Interleaved(
-        200, [&] { api.ContentGetValueW(name.data(), 0, 0, buffer, kBufferBytes, 0); },
+        kRatioRounds, 40, [&] { api.ContentGetValueW(name.data(), 0, 0, buffer, kBufferBytes, 0); },
         [&] { Get(comment, bytes); });
     std::fprintf(stderr, "  plug-in %.0f ns, floor %.0f ns\ndeferred...\n", read[0], read[1]);
     const auto deferred =
-        Interleaved(200000, [&] { api.ContentGetValueW(name.data(), 0, 0, buffer, kBufferBytes, 1); });
+        Interleaved(kRounds, 200000, [&] { api.ContentGetValueW(name.data(), 0, 0, buffer, kBufferBytes, 1); });
     std::fprintf(stderr, "  %.1f ns\nwrite...\n", deferred[0]);
     // The floor opens the stream as the plug-in must, for reading and writing; what that costs
     // over a write-only open is measured beside it.
     const auto write = Interleaved(
-        100, [&] { api.ContentSetValueW(name.data(), 1, 0, kWideString, value.data(), 0); },
+        kRatioRounds, 20, [&] { api.ContentSetValueW(name.data(), 1, 0, kWideString, value.data(), 0); },
         [&] { Put(zone, newBytes, CREATE_ALWAYS, GENERIC_READ | GENERIC_WRITE); },
         [&] { keepApi.ContentSetValueW(keepName.data(), 1, 0, kWideString, value.data(), 0); },
         [&] { Put(zone, newBytes); });
     std::fprintf(stderr, "  plug-in %.0f ns, floor %.0f ns (write-only open %.0f ns), KeepTime %.0f ns (+%.0f ns)\nload...\n",
                  write[0], write[1], write[3], write[2], write[2] - write[0]);
-    const auto load = Interleaved(4, [&] { Load(load1); }, [&] { Load(load100); });
+    const auto load = Interleaved(kRounds, 4, [&] { Load(load1); }, [&] { Load(load100); });
     std::fprintf(stderr, "  1 field %.0f ns, 100 fields %.0f ns\nmemory...\n", load[0], load[1]);
     for (int i = 0; i < kWarmUpReads; ++i) api.ContentGetValueW(name.data(), 0, 0, buffer, kBufferBytes, 0);
     const auto before = MemoryKiB();
