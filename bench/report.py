@@ -174,8 +174,8 @@ def main():
         f"run {ctx.get('date')}.",
         "Each ratio compares figures measured side by side in one run on the same files (Linux: the "
         "median of five repetitions, each timing plug-in and floor in alternating blocks of calls, with "
-        "the lowest and highest repetition in brackets; Wine: the median of short rounds, each starting "
-        "with the next call compared, the ratio taken round by round, and the folder's reading pass "
+        "the lowest and highest repetition in brackets; Wine: the median of short rounds, each running "
+        "the calls compared in a shuffled order, the ratio taken round by round, and the folder's reading pass "
         "interleaved with the floor block by block). Figure 7 counts instructions under callgrind: the "
         "plug-in's calls less the same number of calls to the stand-in for the system call.",
         "",
