@@ -1,7 +1,5 @@
 #include "streams/encoding.h"
 
-#include <cstring>
-
 #include "platform/ascii_blocks.h"
 #include "platform/platform.h"
 
