@@ -82,15 +82,7 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
 
 std::u16string_view HostText(const char16_t* text) {
     if (text == nullptr) return {};
-    // Four units a round: the same test as a plain loop, with a quarter of its jumps.
-    std::size_t n = 0;
-    for (;; n += 4) {
-        if (text[n] == 0) break;
-        if (text[n + 1] == 0) return {text, n + 1};
-        if (text[n + 2] == 0) return {text, n + 2};
-        if (text[n + 3] == 0) return {text, n + 3};
-    }
-    return {text, n};
+    return {text, UnitsBeforeZero(text)};
 }
 
 // DecodeContents past its leading ASCII: the first `ascii` units are already in out. Kept out of
