@@ -1,11 +1,14 @@
-// Plain ASCII, the usual content of paths and values, converted between bytes and UTF-16 units a
-// block at a time. The compiler's vector types make each block a handful of instructions where
-// the machine has vector registers, and plain word arithmetic where it has not.
+// Runs of plain ASCII (the usual content of paths and values) and of two-byte characters,
+// converted between bytes and UTF-16 units a block at a time. Where the machine has SSE2 a block
+// is a handful of vector instructions; elsewhere the same steps go unit by unit.
+//
+// Each step writes a whole block, and returns how many of its leading units or bytes belong to
+// the run; what it wrote past the run is scratch, which the caller's next step writes over. So a
+// caller needs a whole block left to read, and room for a whole block to write.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,77 +16,129 @@
 
 namespace velkaron {
 
+#if defined(__SSE2__)
 namespace ascii_detail {
-typedef std::uint16_t Units8 __attribute__((vector_size(16)));
-typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
-
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a unit's low byte comes first");
-
-inline bool AnyBitSet(Bytes16 v) {
-    std::uint64_t words[2];
-    std::memcpy(words, &v, sizeof words);
-    return (words[0] | words[1]) != 0;
+inline __m128i LoadUnaligned(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline void StoreUnaligned(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+// How many of the bits of mask, from the lowest, are clear before the first set bit at or past
+// `width`.
+inline unsigned LeadingClear(unsigned mask, unsigned width) {
+    return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
 }  // namespace ascii_detail
+#endif
 
-// Narrows the leading ASCII units of in[0, count) to bytes in out, in blocks of sixteen or eight,
-// up to the first block that holds anything else; returns how many units it narrowed (a multiple
-// of 8).
-inline std::size_t NarrowAsciiBlocks(const char16_t* in, std::size_t count, char* out) {
+#if defined(__SSE2__)
+namespace ascii_detail {
+// One bit per byte, set for a byte that does not stand for a unit of ASCII other than zero:
+// packing saturates units 0080 to 7FFF to FF, and the rest (8000 and above, read as negative)
+// to zero, like the zero unit itself.
+inline unsigned NotAsciiBits(__m128i packed) {
+    return static_cast<unsigned>(_mm_movemask_epi8(packed) |
+                                 _mm_movemask_epi8(_mm_cmpeq_epi8(packed, _mm_setzero_si128())));
+}
+}  // namespace ascii_detail
+#endif
+
+// in[0, 16) narrowed to out[0, 16); returns how many leading units are ASCII other than zero.
+inline unsigned NarrowAscii16(const char16_t* in, char* out) {
+#if defined(__SSE2__)
     using namespace ascii_detail;
-    std::size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        Units8 low, high;
-        std::memcpy(&low, in + i, sizeof low);
-        std::memcpy(&high, in + i + 8, sizeof high);
-        if (AnyBitSet((Bytes16)((low | high) & 0xFF80))) return i;
-        const Bytes16 bytes = __builtin_shufflevector((Bytes16)low, (Bytes16)high,
-                                                      0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
-        std::memcpy(out + i, &bytes, sizeof bytes);
-    }
-    if (i + 8 <= count) {
-        Units8 units;
-        std::memcpy(&units, in + i, sizeof units);
-        if (AnyBitSet((Bytes16)(units & 0xFF80))) return i;
-        const Bytes16 bytes = __builtin_shufflevector((Bytes16)units, Bytes16{},
-                                                      0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
-        std::memcpy(out + i, &bytes, 8);
-        i += 8;
-    }
+    const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in + 8));
+    StoreUnaligned(out, bytes);
+    return LeadingClear(NotAsciiBits(bytes), 16);
+#else
+    unsigned i = 0;
+    for (; i < 16 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
     return i;
+#endif
 }
 
-// Widens the leading ASCII bytes of in[0, count) to units in out, in blocks of sixteen or eight,
-// up to the first block that holds anything else or a zero byte; returns how many bytes it
-// widened.
-inline std::size_t WidenAsciiBlocks(const char* in, std::size_t count, char16_t* out) {
+// in[0, 8) narrowed to out[0, 8); returns how many leading units are ASCII other than zero.
+inline unsigned NarrowAscii8(const char16_t* in, char* out) {
+#if defined(__SSE2__)
     using namespace ascii_detail;
-    const Bytes16 zero = {};
-    std::size_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        Bytes16 bytes;
-        std::memcpy(&bytes, in + i, sizeof bytes);
-        if (AnyBitSet(((bytes - 1) | bytes) & 0x80)) return i;  // a zero byte wraps to FF
-        const Bytes16 low =
-            __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-        const Bytes16 high =
-            __builtin_shufflevector(bytes, zero, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
-        std::memcpy(out + i, &low, sizeof low);
-        std::memcpy(out + i + 8, &high, sizeof high);
-    }
-    if (i + 8 <= count) {
-        std::uint64_t word;
-        std::memcpy(&word, in + i, sizeof word);
-        // As above; a borrow only ever runs on from a zero byte, which stops the block anyway.
-        if (((word - 0x0101010101010101u) | word) & 0x8080808080808080u) return i;
-        Bytes16 bytes = zero;
-        std::memcpy(&bytes, &word, sizeof word);
-        const Bytes16 units =
-            __builtin_shufflevector(bytes, zero, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-        std::memcpy(out + i, &units, sizeof units);
-        i += 8;
+    const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+    return LeadingClear(NotAsciiBits(bytes), 8);
+#else
+    unsigned i = 0;
+    for (; i < 8 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
+    return i;
+#endif
+}
+
+// in[0, 8) as two-byte UTF-8 forms in out[0, 16); returns how many leading units are
+// U+0080 to U+07FF, the characters those forms are right for.
+inline unsigned TwoByteUtf8Forms8(const char16_t* in, char* out) {
+#if defined(__SSE2__)
+    using namespace ascii_detail;
+    const __m128i units = LoadUnaligned(in), zero = _mm_setzero_si128();
+    // 110xxxxx from the high five bits, then 10xxxxxx from the low six.
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
+    const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, _mm_set1_epi16(0x3F)), 8);
+    StoreUnaligned(out, _mm_or_si128(_mm_or_si128(lead, trail), _mm_set1_epi16(static_cast<short>(0x8000))));
+    // Two bits a unit: set for a unit outside the range (ASCII, or U+0800 and above).
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+    const __m128i small = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))), zero);
+    const unsigned outside = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ascii, _mm_xor_si128(small, _mm_cmpeq_epi16(zero, zero)))));
+    return LeadingClear(outside, 16) / 2;
+#else
+    unsigned i = 0;
+    for (; i < 8 && in[i] >= 0x80 && in[i] < 0x800; ++i) {
+        out[2 * i] = static_cast<char>(0xC0 | (in[i] >> 6));
+        out[2 * i + 1] = static_cast<char>(0x80 | (in[i] & 0x3F));
     }
     return i;
+#endif
+}
+
+// in[0, 16) widened to out[0, 16); returns how many leading bytes are ASCII other than zero.
+inline unsigned WidenAscii16(const char* in, char16_t* out) {
+#if defined(__SSE2__)
+    using namespace ascii_detail;
+    const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
+    StoreUnaligned(out, _mm_unpacklo_epi8(bytes, zero));
+    StoreUnaligned(out + 8, _mm_unpackhi_epi8(bytes, zero));
+    return LeadingClear(static_cast<unsigned>(_mm_movemask_epi8(bytes) | _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero))), 16);
+#else
+    unsigned i = 0;
+    for (; i < 16 && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
+    return i;
+#endif
+}
+
+// The leading ASCII units of in[0, count), up to a zero unit, narrowed to out; returns how many
+// there are.
+inline std::size_t NarrowAsciiRun(const char16_t* in, std::size_t count, char* out) {
+    std::size_t i = 0;
+    if (count < 16) {
+        for (; i < count && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
+        return i;
+    }
+    for (;;) {
+        // The last block ends at count, going again over units already done.
+        if (count - i <= 16) return count - 16 + NarrowAscii16(in + count - 16, out + count - 16);
+        const unsigned run = NarrowAscii16(in + i, out + i);
+        i += run;
+        if (run < 16) return i;
+    }
+}
+
+// The leading ASCII bytes of in[0, count), up to a zero byte, widened to out; returns how many
+// there are.
+inline std::size_t WidenAsciiRun(const char* in, std::size_t count, char16_t* out) {
+    std::size_t i = 0;
+    if (count < 16) {
+        for (; i < count && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
+        return i;
+    }
+    for (;;) {
+        if (count - i <= 16) return count - 16 + WidenAscii16(in + count - 16, out + count - 16);
+        const unsigned run = WidenAscii16(in + i, out + i);
+        i += run;
+        if (run < 16) return i;
+    }
 }
 
 // How many units of text come before its first zero unit. Where the machine compares eight units

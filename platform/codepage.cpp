@@ -1,7 +1,6 @@
 #include "platform/codepage.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "platform/ascii_blocks.h"
 
@@ -138,37 +137,52 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
     return static_cast<std::size_t>(out - start);
 }
 
-// EncodeUtf8 unit by unit, from in to end; returns the position after the bytes. Kept out of
-// line, so that the plain-ASCII path saves no registers for it.
-[[gnu::noinline]] static char* EncodeUtf8Units(const char16_t* in, const char16_t* const end, char* out) {
-    while (in != end) {
-        const std::uint32_t c = *in++;
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-        } else if (c < 0x800) {
-            out[0] = static_cast<char>(0xC0 | (c >> 6));
-            out[1] = static_cast<char>(0x80 | (c & 0x3F));
-            out += 2;
-        } else if (c - 0xD800 >= 0x800) {  // not a surrogate
-            out[0] = static_cast<char>(0xE0 | (c >> 12));
-            out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[2] = static_cast<char>(0x80 | (c & 0x3F));
-            out += 3;
-        } else if (c <= 0xDBFF && in != end && *in - 0xDC00u < 0x400) {
-            out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (*in++ - 0xDC00u));
-        } else {
-            out = PutUtf8(out, 0xFFFD);  // a lone surrogate
-        }
+// One character of in (a unit, or a surrogate pair) as UTF-8 at out; both move past it.
+static void EncodeUtf8Character(const char16_t*& in, const char16_t* const end, char*& out) {
+    const std::uint32_t c = *in++;
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        out += 2;
+    } else if (c - 0xD800 >= 0x800) {  // not a surrogate
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        out += 3;
+    } else if (c <= 0xDBFF && in != end && *in - 0xDC00u < 0x400) {
+        out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (*in++ - 0xDC00u));
+    } else {
+        out = PutUtf8(out, 0xFFFD);  // a lone surrogate
     }
-    return out;
 }
 
 std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
-    // The usual leading run of ASCII goes a block at a time, the rest unit by unit.
-    const std::size_t n = text.size();
-    const std::size_t ascii = NarrowAsciiBlocks(text.data(), n, start);
-    if (ascii == n) return n;
-    return static_cast<std::size_t>(EncodeUtf8Units(text.data() + ascii, text.data() + n, start + ascii) - start);
+    // Runs of ASCII go up to sixteen units a step and runs of two-byte characters eight, while a
+    // block of eight is left; anything else, and the last few units, go one character at a time.
+    // A step writes its whole block, but never past three bytes a unit of what it read, so it
+    // stays inside out's room.
+    const std::size_t ascii = NarrowAsciiRun(text.data(), text.size(), start);
+    if (ascii == text.size()) return ascii;
+    const char16_t* in = text.data() + ascii;
+    const char16_t* const end = text.data() + text.size();
+    char* out = start + ascii;
+    while (end - in >= 8) {
+        unsigned run = end - in >= 16 ? NarrowAscii16(in, out) : NarrowAscii8(in, out);
+        if (run == 0) {
+            run = TwoByteUtf8Forms8(in, out);
+            if (run == 0) {
+                EncodeUtf8Character(in, end, out);
+                continue;
+            }
+            out += run;  // two bytes a unit
+        }
+        in += run;
+        out += run;
+    }
+    while (in != end) EncodeUtf8Character(in, end, out);
+    return static_cast<std::size_t>(out - start);
 }
 
 std::u16string DecodeWindows1252(std::string_view bytes) {

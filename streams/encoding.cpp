@@ -21,8 +21,12 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         const std::uint32_t lead = *in;
         const std::size_t left = static_cast<std::size_t>(end - in);
         if (lead - 1 < 0x7F) {
-            *out++ = static_cast<char16_t>(lead);
-            in += 1;
+            // A run of ASCII: a block at a time while a block is left to read. Units never
+            // outnumber the bytes read, so the block's units stay inside out's room.
+            const unsigned run = left >= 16 ? WidenAscii16(reinterpret_cast<const char*>(in), out) : 1;
+            if (run == 1) *out = static_cast<char16_t>(lead);
+            in += run;
+            out += run;
         } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
             *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
             in += 2;
@@ -110,10 +114,7 @@ std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out,
     // ANSI code page: it is widened in one pass, a block at a time, without the UTF-8 test or a
     // code-page call.
     const std::size_t n = bytes.size();
-    std::size_t ascii = WidenAsciiBlocks(bytes.data(), n, out);
-    for (; ascii < n && static_cast<unsigned char>(bytes[ascii] - 1) < 0x7F; ++ascii) {
-        out[ascii] = static_cast<unsigned char>(bytes[ascii]);
-    }
+    const std::size_t ascii = WidenAsciiRun(bytes.data(), n, out);
     if (ascii < n) return DecodeBeyondAscii(bytes, ascii, readUtf8, out, mayHoldZero);
     if (mayHoldZero != nullptr) *mayHoldZero = false;
     return ascii;

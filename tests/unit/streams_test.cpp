@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "platform/codepage.h"
 #include "streams/addressing.h"
@@ -121,20 +122,36 @@ TEST(DecodeContents, ChoosesUtf8OrAnsi) {
     }
 }
 
-// The block steps of the ASCII paths, at every length and with the unit or byte that stops them
-// at every place, against the unit-by-unit results.
+// The block steps of the conversions: runs of one kind of character, broken by another kind at
+// every place and every length, against the conversions put together character by character.
 TEST(AsciiBlocks, EveryLengthAndEveryStop) {
-    for (std::size_t length = 0; length <= 40; ++length) {
-        for (std::size_t at = 0; at <= length; ++at) {  // at == length: nothing stops them
-            std::u16string text(length, u'a');
-            std::string expected(length, 'a');
-            if (at < length) text[at] = u'\u00E9', expected.replace(at, 1, "\xC3\xA9");
-            EXPECT_EQ(U8(text), expected) << length << " " << at;
-            EXPECT_EQ(HostText(text.c_str() + at).size(), length - at);
-            for (char stop : {'\0', '\xE9', '\x7F'}) {
-                std::string bytes(length, 'a');
-                if (at < length) bytes[at] = stop;
-                EXPECT_EQ(U8(Decoded(bytes, true)), U8(platform::DecodeWindows1252(bytes))) << length << " " << at;
+    struct Char {
+        std::u16string units;
+        std::string utf8;
+    };
+    const Char a{u"a", "a"}, e{u"\u00E9", "\xC3\xA9"}, zh{u"\u4E2D", "\xE4\xB8\xAD"},
+        face{u"\U0001F600", "\xF0\x9F\x98\x80"}, lone{u"\xD800", "\xEF\xBF\xBD"};
+    const std::pair<Char, Char> runs[] = {{a, e}, {a, zh}, {e, a}, {e, zh}, {e, face}, {zh, lone}};
+    for (const auto& [base, stop] : runs) {
+        for (std::size_t length = 0; length <= 40; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {  // at == length: nothing stops them
+                std::u16string text;
+                std::string utf8;
+                for (std::size_t i = 0; i < length; ++i) {
+                    text += (i == at ? stop : base).units;
+                    utf8 += (i == at ? stop : base).utf8;
+                }
+                EXPECT_EQ(U8(text), utf8) << length << " " << at;
+                if (stop.units != lone.units) {
+                    EXPECT_EQ(Decoded(utf8, true), text) << length << " " << at;
+                }
+                EXPECT_EQ(HostText(text.c_str() + at).size(), text.size() - at);
+                if (base.units != a.units) continue;
+                for (char byte : {'\0', '\xE9', '\x7F'}) {
+                    std::string bytes(length, 'a');
+                    if (at < length) bytes[at] = byte;
+                    EXPECT_EQ(U8(Decoded(bytes, true)), U8(platform::DecodeWindows1252(bytes))) << length << " " << at;
+                }
             }
         }
     }
