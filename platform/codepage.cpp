@@ -169,17 +169,18 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     const char16_t* const end = text.data() + text.size();
     char* out = start + ascii;
     while (end - in >= 8) {
-        unsigned run = end - in >= 16 ? NarrowAscii16(in, out) : NarrowAscii8(in, out);
-        if (run == 0) {
-            run = TwoByteUtf8Forms8(in, out);
-            if (run == 0) {
-                EncodeUtf8Character(in, end, out);
-                continue;
-            }
-            out += run;  // two bytes a unit
+        // The first unit tells which run starts here.
+        if (*in - 1u < 0x7F) {
+            const unsigned run = end - in >= 16 ? NarrowAscii16(in, out) : NarrowAscii8(in, out);
+            in += run;
+            out += run;
+        } else if (*in - 0x80u < 0x780) {
+            const unsigned run = TwoByteUtf8Forms8(in, out);
+            in += run;
+            out += 2 * run;
+        } else {
+            EncodeUtf8Character(in, end, out);
         }
-        in += run;
-        out += run;
     }
     while (in != end) EncodeUtf8Character(in, end, out);
     return static_cast<std::size_t>(out - start);
