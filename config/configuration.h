@@ -37,7 +37,8 @@ extern Options PluginOptions;
 // The entry at a host's field index, or null when FieldTable holds no such index.
 inline const TFieldsRec* FieldAt(std::int32_t index) {
     const std::vector<TFieldsRec>* table = FieldTable;
-    return table != nullptr && index >= 0 && static_cast<std::size_t>(index) < table->size()
+    // A negative index turns into one far past any table.
+    return table != nullptr && static_cast<std::uint32_t>(index) < table->size()
                ? &(*table)[static_cast<std::size_t>(index)]
                : nullptr;
 }

@@ -89,9 +89,8 @@ std::u16string_view HostText(const char16_t* text) {
     return {text, UnitsBeforeZero(text)};
 }
 
-// DecodeContents past its leading ASCII: the first `ascii` units are already in out. Kept out of
-// line, so that the plain-ASCII path saves no registers for it.
-[[gnu::noinline]] static std::size_t DecodeBeyondAscii(std::string_view bytes, std::size_t ascii, bool readUtf8,
+// DecodeContents past its leading ASCII: the first `ascii` units are already in out.
+static std::size_t DecodeBeyondAscii(std::string_view bytes, std::size_t ascii, bool readUtf8,
                                                        char16_t* out, bool* mayHoldZero) {
     if (readUtf8 && bytes[ascii] != 0) {
         // Well-formed UTF-8 from here to the end, without a zero byte, passes the UTF-8 test (its

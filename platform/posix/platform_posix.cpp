@@ -56,9 +56,7 @@ using NativeName = SmallBuffer<char, 2048>;
 
 static const char* ToNative(std::u16string_view text, NativeName& out) {
     char* name = out.Reserve(3 * text.size() + 1);
-    const std::size_t length = EncodeUtf8(text, name);
-    name[length] = '\0';
-    out.SetSize(length);
+    name[EncodeUtf8(text, name)] = '\0';
     return name;
 }
 
@@ -197,7 +195,6 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
     // 64 KiB). The host's limit cuts what is kept, not what is read.
-    bytes.Reserve(0);
     ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), maxBytes));
     if (got < 0 && errno == ERANGE) got = ReadLargeAttribute(path, name, bytes);
     if (got < 0) {
