@@ -7,18 +7,11 @@
 
 namespace velkaron {
 
-std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
-    const TFieldsRec* field = FieldAt(fieldIndex);
-    if (field == nullptr) return kNoSuchField;
-    const std::u16string_view file = HostText(fileName);
-    const platform::StreamName& stream = field->OsStream;
-    std::u16string_view text = HostText(value);
-    std::u16string substituted;
-    if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) {
-        substituted = SubstituteLineBreaks(text);
-        text = substituted;
-    }
+namespace {
 
+// text stored as the stream's contents (an empty text removes the stream), keeping the last-write
+// time when asked.
+std::int32_t StoreText(std::u16string_view file, const platform::StreamName& stream, std::u16string_view text) {
     // The exact last-write time, taken before the change and put back after it. Where it cannot
     // be taken, the time stays as the change leaves it. A write without KeepTime does none of it.
     bool isDirectory = false, captured = false;
@@ -40,6 +33,23 @@ std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, 
 
     if (captured) platform::RestoreWriteTime(file, isDirectory, saved);
     return kValueStored;
+}
+
+// A text with typed line breaks, stored with CR LF in their place. Kept out of line, so that an
+// ordinary write carries no string of its own.
+[[gnu::noinline]] std::int32_t StoreSubstituted(std::u16string_view file, const platform::StreamName& stream,
+                                                std::u16string_view text) {
+    return StoreText(file, stream, SubstituteLineBreaks(text));
+}
+
+}  // namespace
+
+std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
+    const TFieldsRec* field = FieldAt(fieldIndex);
+    if (field == nullptr) return kNoSuchField;
+    const std::u16string_view file = HostText(fileName), text = HostText(value);
+    if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) return StoreSubstituted(file, field->OsStream, text);
+    return StoreText(file, field->OsStream, text);
 }
 
 }  // namespace velkaron
