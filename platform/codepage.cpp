@@ -174,7 +174,7 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
             const unsigned run = end - in >= 16 ? NarrowAscii16(in, out) : NarrowAscii8(in, out);
             in += run;
             out += run;
-        } else if (*in - 0x80u < 0x780) {
+        } else if (*in - 0x80u < 0x780 && in[1] - 0x80u < 0x780) {  // one alone goes faster below
             const unsigned run = TwoByteUtf8Forms8(in, out);
             in += run;
             out += 2 * run;
