@@ -23,10 +23,14 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         if (lead - 1 < 0x7F) {
             // A run of ASCII: a block at a time while a block is left to read. Units never
             // outnumber the bytes read, so the block's units stay inside out's room.
-            const unsigned run = left >= 16 ? WidenAscii16(reinterpret_cast<const char*>(in), out) : 1;
-            if (run == 1) *out = static_cast<char16_t>(lead);
-            in += run;
-            out += run;
+            if (left >= 16) {
+                const unsigned run = WidenAscii16(reinterpret_cast<const char*>(in), out);
+                in += run;
+                out += run;
+            } else {
+                do *out++ = *in++;
+                while (in < end && *in - 1u < 0x7F);
+            }
         } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
             *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
             in += 2;
