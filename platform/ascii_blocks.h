@@ -25,17 +25,12 @@ inline void StoreUnaligned(void* p, __m128i v) { _mm_storeu_si128(static_cast<__
 inline unsigned LeadingClear(unsigned mask, unsigned width) {
     return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
-}  // namespace ascii_detail
-#endif
-
-#if defined(__SSE2__)
-namespace ascii_detail {
-// One bit per byte, set for a byte that does not stand for a unit of ASCII other than zero:
-// packing saturates units 0080 to 7FFF to FF, and the rest (8000 and above, read as negative)
-// to zero, like the zero unit itself.
-inline unsigned NotAsciiBits(__m128i packed) {
-    return static_cast<unsigned>(_mm_movemask_epi8(packed) |
-                                 _mm_movemask_epi8(_mm_cmpeq_epi8(packed, _mm_setzero_si128())));
+// One bit per byte, set for a byte that is not ASCII other than zero. Units packed to bytes give
+// the same bits as the units would: packing saturates units 0080 to 7FFF to FF, and the rest
+// (8000 and above, read as negative) to zero, like the zero unit itself.
+inline unsigned NotAsciiBits(__m128i bytes) {
+    return static_cast<unsigned>(_mm_movemask_epi8(bytes) |
+                                 _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
 }
 }  // namespace ascii_detail
 #endif
@@ -78,11 +73,13 @@ inline unsigned TwoByteUtf8Forms8(const char16_t* in, char* out) {
     const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
     const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, _mm_set1_epi16(0x3F)), 8);
     StoreUnaligned(out, _mm_or_si128(_mm_or_si128(lead, trail), _mm_set1_epi16(static_cast<short>(0x8000))));
-    // Two bits a unit: set for a unit outside the range (ASCII, or U+0800 and above).
-    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
-    const __m128i small = _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))), zero);
-    const unsigned outside = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(ascii, _mm_xor_si128(small, _mm_cmpeq_epi16(zero, zero)))));
-    return LeadingClear(outside, 16) / 2;
+    // Two bits a unit: set for a unit in the range (below U+0800 and not ASCII).
+    const __m128i ascii =
+        _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+    const __m128i small =
+        _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))), zero);
+    const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(ascii, small)));
+    return LeadingClear(~inside, 16) / 2;
 #else
     unsigned i = 0;
     for (; i < 8 && in[i] >= 0x80 && in[i] < 0x800; ++i) {
@@ -100,7 +97,7 @@ inline unsigned WidenAscii16(const char* in, char16_t* out) {
     const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
     StoreUnaligned(out, _mm_unpacklo_epi8(bytes, zero));
     StoreUnaligned(out + 8, _mm_unpackhi_epi8(bytes, zero));
-    return LeadingClear(static_cast<unsigned>(_mm_movemask_epi8(bytes) | _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero))), 16);
+    return LeadingClear(NotAsciiBits(bytes), 16);
 #else
     unsigned i = 0;
     for (; i < 16 && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
@@ -130,7 +127,9 @@ inline std::size_t NarrowAsciiRun(const char16_t* in, std::size_t count, char* o
 inline std::size_t WidenAsciiRun(const char* in, std::size_t count, char16_t* out) {
     std::size_t i = 0;
     if (count < 16) {
-        for (; i < count && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
+        for (; i < count && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) {
+            out[i] = static_cast<unsigned char>(in[i]);
+        }
         return i;
     }
     for (;;) {
