@@ -25,12 +25,12 @@ inline void StoreUnaligned(void* p, __m128i v) { _mm_storeu_si128(static_cast<__
 inline unsigned LeadingClear(unsigned mask, unsigned width) {
     return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
-// One bit per byte, set for a byte that is not ASCII other than zero. Units packed to bytes give
-// the same bits as the units would: packing saturates units 0080 to 7FFF to FF, and the rest
+// One bit per byte, set for a byte that is not ASCII other than zero (and every bit above the
+// sixteenth). Bytes 01 to 7F are the ones above zero when read as signed. Units packed to bytes
+// give the same bits as the units would: packing saturates units 0080 to 7FFF to FF, and the rest
 // (8000 and above, read as negative) to zero, like the zero unit itself.
 inline unsigned NotAsciiBits(__m128i bytes) {
-    return static_cast<unsigned>(_mm_movemask_epi8(bytes) |
-                                 _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_setzero_si128())));
 }
 }  // namespace ascii_detail
 #endif
