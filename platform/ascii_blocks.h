@@ -25,6 +25,10 @@ inline void StoreUnaligned(void* p, __m128i v) { _mm_storeu_si128(static_cast<__
 inline unsigned LeadingClear(unsigned mask, unsigned width) {
     return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
+// The same for a whole block of sixteen: all of it when NotAsciiBits found none in the block.
+inline unsigned LeadingClear16(unsigned notAscii) {
+    return notAscii == ~0xFFFFu ? 16 : static_cast<unsigned>(__builtin_ctz(notAscii));
+}
 // One bit per byte, set for a byte that is not ASCII other than zero (and every bit above the
 // sixteenth). Bytes 01 to 7F are the ones above zero when read as signed. Units packed to bytes
 // give the same bits as the units would: packing saturates units 0080 to 7FFF to FF, and the rest
@@ -41,7 +45,7 @@ inline unsigned NarrowAscii16(const char16_t* in, char* out) {
     using namespace ascii_detail;
     const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in + 8));
     StoreUnaligned(out, bytes);
-    return LeadingClear(NotAsciiBits(bytes), 16);
+    return LeadingClear16(NotAsciiBits(bytes));
 #else
     unsigned i = 0;
     for (; i < 16 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
@@ -97,7 +101,7 @@ inline unsigned WidenAscii16(const char* in, char16_t* out) {
     const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
     StoreUnaligned(out, _mm_unpacklo_epi8(bytes, zero));
     StoreUnaligned(out + 8, _mm_unpackhi_epi8(bytes, zero));
-    return LeadingClear(NotAsciiBits(bytes), 16);
+    return LeadingClear16(NotAsciiBits(bytes));
 #else
     unsigned i = 0;
     for (; i < 16 && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
@@ -113,13 +117,12 @@ inline std::size_t NarrowAsciiRun(const char16_t* in, std::size_t count, char* o
         for (; i < count && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
         return i;
     }
-    for (;;) {
-        // The last block ends at count, going again over units already done.
-        if (count - i <= 16) return count - 16 + NarrowAscii16(in + count - 16, out + count - 16);
+    for (; count - i > 16; i += 16) {
         const unsigned run = NarrowAscii16(in + i, out + i);
-        i += run;
-        if (run < 16) return i;
+        if (run < 16) return i + run;
     }
+    // The last block ends at count, going again over units already done.
+    return count - 16 + NarrowAscii16(in + count - 16, out + count - 16);
 }
 
 // The leading ASCII bytes of in[0, count), up to a zero byte, widened to out; returns how many
@@ -132,12 +135,11 @@ inline std::size_t WidenAsciiRun(const char* in, std::size_t count, char16_t* ou
         }
         return i;
     }
-    for (;;) {
-        if (count - i <= 16) return count - 16 + WidenAscii16(in + count - 16, out + count - 16);
+    for (; count - i > 16; i += 16) {
         const unsigned run = WidenAscii16(in + i, out + i);
-        i += run;
-        if (run < 16) return i;
+        if (run < 16) return i + run;
     }
+    return count - 16 + WidenAscii16(in + count - 16, out + count - 16);
 }
 
 // How many units of text come before its first zero unit. Where the machine compares eight units
