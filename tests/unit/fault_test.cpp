@@ -12,9 +12,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/configuration.h"
@@ -343,5 +345,72 @@ TEST_F(Faults, ALargeAttributeIsMeasuredAndReadWhole) {
 }
 
 #endif
+
+// Reads never overlap. One thread reads alone first, long enough for the read lock to settle on
+// it; then three other threads start reading while that thread is inside a read (which waits
+// there a while for them), and all four go on. The OS read in the middle of each read counts how
+// many are in it at once, and gives way to the other threads while it is.
+std::atomic<int> gReadsInside{0}, gMostInside{0};
+std::atomic<bool> gHoldNextRead{false}, gOthersGo{false};
+void CountOverlap(int delta) {
+    const int now = gReadsInside += delta;
+    for (int most = gMostInside.load(); now > most && !gMostInside.compare_exchange_weak(most, now);) {}
+    if (delta > 0 && gHoldNextRead.exchange(false)) {
+        gOthersGo = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::yield();
+}
+#if defined(_WIN32)
+BOOL WINAPI OverlapCountingReadFile(HANDLE h, LPVOID data, DWORD size, LPDWORD got, LPOVERLAPPED o) {
+    CountOverlap(1);
+    const BOOL ok = ReadFile(h, data, size, got, o);
+    CountOverlap(-1);
+    return ok;
+}
+constexpr const char* kReadCall = "ReadFile";
+const SystemCall kOverlapCountingRead = Call(OverlapCountingReadFile);
+#else
+ssize_t OverlapCountingGetxattr(const char* path, const char* name, void* value, size_t size) {
+    CountOverlap(1);
+    const ssize_t got = getxattr(path, name, value, size);
+    CountOverlap(-1);
+    return got;
+}
+constexpr const char* kReadCall = "getxattr";
+const SystemCall kOverlapCountingRead = Call(OverlapCountingGetxattr);
+#endif
+
+TEST_F(Faults, ReadsNeverOverlap) {
+    gReadsInside = 0;
+    gMostInside = 0;
+    gOthersGo = false;
+    Inject(kReadCall, kOverlapCountingRead);
+    const std::u16string name = file.u16string();
+    std::atomic<int> wrong{0};
+    const auto read = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            char16_t value[64];
+            std::u16string path = name;
+            if (ContentGetValueW(path.data(), 0, 0, value, sizeof value, 0) != 11 ||
+                std::u16string(value) != u"old value") {
+                ++wrong;
+            }
+        }
+    };
+    read(200);
+    std::vector<std::thread> others;
+    for (int t = 0; t < 3; ++t) {
+        others.emplace_back([&] {
+            while (!gOthersGo) std::this_thread::yield();
+            read(300);
+        });
+    }
+    gHoldNextRead = true;
+    read(300);
+    for (std::thread& t : others) t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(gMostInside.load(), 1);
+}
 
 }  // namespace
