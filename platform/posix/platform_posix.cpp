@@ -137,34 +137,6 @@ void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {
     WriteAll(STDERR_FILENO, line.data(), line.size());
 }
 
-// The read lock is taken around every read, so it is kept small: one word, 0 free, 1 held, 2 held
-// with threads asleep on it. A free lock costs one atomic step to take and one to release, inside
-// the library; only a contended one calls the kernel (a futex: a waiter sleeps while the word is
-// 2, and the thread that leaves a 2 behind wakes one).
-static_assert(sizeof(std::atomic<int>) <= sizeof(CriticalSection::storage));
-
-static std::atomic<int>& AsWord(CriticalSection& section) {
-    return *std::launder(reinterpret_cast<std::atomic<int>*>(section.storage));
-}
-
-static void Futex(std::atomic<int>& word, int op, int value) {
-    syscall(SYS_futex, reinterpret_cast<int*>(&word), op | FUTEX_PRIVATE_FLAG, value, nullptr, nullptr, 0);
-}
-
-void InitCriticalSection(CriticalSection& section) noexcept { new (section.storage) std::atomic<int>(0); }
-void EnterCriticalSection(CriticalSection& section) noexcept {
-    std::atomic<int>& word = AsWord(section);
-    int expected = 0;
-    if (word.compare_exchange_strong(expected, 1, std::memory_order_acquire)) return;
-    // Taken: mark it as having sleepers and sleep until it is free.
-    while (word.exchange(2, std::memory_order_acquire) != 0) Futex(word, FUTEX_WAIT, 2);
-}
-void LeaveCriticalSection(CriticalSection& section) noexcept {
-    std::atomic<int>& word = AsWord(section);
-    if (word.exchange(0, std::memory_order_release) == 2) Futex(word, FUTEX_WAKE, 1);
-}
-void DeleteCriticalSection(CriticalSection&) noexcept {}
-
 std::size_t ToAnsi(std::u16string_view text, char* out) { return EncodeWindows1252(text, out); }
 std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return DecodeWindows1252(bytes, out); }
 std::size_t ToUtf8(std::u16string_view text, char* out) { return EncodeUtf8(text, out); }
