@@ -116,10 +116,10 @@ void InitCriticalSection(CriticalSection& section) noexcept {
 void EnterCriticalSection(CriticalSection& section) noexcept {
     Lock& lock = AsLock(section);
     const std::uintptr_t self = Self();
-    if (lock.leaning.load(std::memory_order_relaxed) == self) {
+    if (lock.leaning.load(std::memory_order_relaxed) == self) [[likely]] {
         lock.inside.store(self, std::memory_order_relaxed);
         CompilerBarrier();
-        if (lock.leaning.load(std::memory_order_acquire) == self) return;
+        if (lock.leaning.load(std::memory_order_acquire) == self) [[likely]] return;
         // Turned upright meanwhile: step out again (the other thread may be waiting for that).
         lock.inside.store(0, std::memory_order_release);
         WakeWaiterForOutside(lock);
@@ -131,7 +131,7 @@ void EnterCriticalSection(CriticalSection& section) noexcept {
 void LeaveCriticalSection(CriticalSection& section) noexcept {
     Lock& lock = AsLock(section);
     const std::uintptr_t self = Self();
-    if (lock.inside.load(std::memory_order_relaxed) == self) {
+    if (lock.inside.load(std::memory_order_relaxed) == self) [[likely]] {
         lock.inside.store(0, std::memory_order_release);
         CompilerBarrier();
         if (lock.leaning.load(std::memory_order_relaxed) != self) WakeWaiterForOutside(lock);
