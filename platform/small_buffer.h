@@ -17,17 +17,14 @@ public:
     SmallBuffer& operator=(const SmallBuffer&) = delete;
 
     // Room for count elements, whose values are unspecified; what the buffer held is dropped.
-    // Throws std::bad_alloc when the heap has no room.
+    // Room it already has is kept (only a larger count takes a new block from the heap). Throws
+    // std::bad_alloc when the heap has no room.
     T* Reserve(std::size_t count) {
-        if (count <= InlineCount) {
-            heap_.reset();
-            data_ = inline_;
-        } else {
-            heap_.reset(new T[count]);
-            data_ = heap_.get();
-        }
-        capacity_ = count > InlineCount ? count : InlineCount;
         size_ = 0;
+        if (count <= capacity_) return data_;
+        heap_.reset(new T[count]);
+        data_ = heap_.get();
+        capacity_ = count;
         return data_;
     }
 
