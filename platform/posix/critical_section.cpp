@@ -22,6 +22,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "platform/platform.h"
@@ -48,7 +49,7 @@ constexpr std::uintptr_t kNoThread = 0, kUpright = 1;
 struct Lock {
     std::atomic<int> word{0};
     // The leaning thread while it is inside on its own path, else 0; written by that thread, and
-    // read with its low half as a futex word by a thread waiting for it to leave.
+    // waited on (its first four bytes as a futex word) by a thread waiting for it to leave.
     std::atomic<std::uintptr_t> inside{0};
     std::atomic<std::uintptr_t> leaning{kNoThread};  // changed only by a thread holding the word
     bool canLean = false;
@@ -76,13 +77,15 @@ void TakeWord(Lock& lock) {
     while (lock.word.exchange(2, std::memory_order_acquire) != 0) Futex(&lock.word, FUTEX_WAIT, 2);
 }
 
-// Waits until the thread the lock leaned toward is outside. The futex word is the low half of
-// `inside`; a spurious or early wake just looks again.
+// Waits until the thread the lock leaned toward is outside. The futex word is the first four
+// bytes of `inside`; a spurious or early wake just looks again.
 void WaitUntilOutside(Lock& lock) {
     for (;;) {
         const std::uintptr_t in = lock.inside.load(std::memory_order_acquire);
         if (in == 0) return;
-        Futex(&lock.inside, FUTEX_WAIT, static_cast<int>(static_cast<std::uint32_t>(in)));
+        int firstBytes;
+        std::memcpy(&firstBytes, &in, sizeof firstBytes);
+        Futex(&lock.inside, FUTEX_WAIT, firstBytes);
     }
 }
 
