@@ -142,6 +142,16 @@ inline std::size_t WidenAsciiRun(const char* in, std::size_t count, char16_t* ou
     return count - 16 + WidenAscii16(in + count - 16, out + count - 16);
 }
 
+#if defined(__SSE2__)
+namespace ascii_detail {
+// One bit per byte of the aligned 16-byte block, set for both bytes of each zero unit.
+__attribute__((no_sanitize("address", "thread"))) inline unsigned ZeroUnitBits(const char* block) {
+    const __m128i units = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(units, _mm_setzero_si128())));
+}
+}  // namespace ascii_detail
+#endif
+
 // How many units of text come before its first zero unit. Where the machine compares eight units
 // at once, text is read in aligned blocks of 16 bytes, and the last block may reach past the
 // zero: an aligned block never straddles two pages, so it is as readable as the zero unit inside
@@ -150,18 +160,14 @@ __attribute__((no_sanitize("address", "thread"))) inline std::size_t UnitsBefore
 #if defined(__SSE2__)
     const auto address = reinterpret_cast<std::uintptr_t>(text);
     if (address % sizeof(char16_t) == 0) {
-        // One bit per byte of a block, set for both bytes of each zero unit.
-        const __m128i zero = _mm_setzero_si128();
+        using ascii_detail::ZeroUnitBits;
         const char* block = reinterpret_cast<const char*>(address & ~std::uintptr_t{15});
         asm("" : "+r"(block));  // the compiler need not know which object the block lies in
-        unsigned bits = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero)));
-        bits >>= address % 16;  // no unit before text counts
+        unsigned bits = ZeroUnitBits(block) >> (address % 16);  // no unit before text counts
         if (bits != 0) return static_cast<std::size_t>(__builtin_ctz(bits)) / 2;
         do {
             block += 16;
-            bits = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero)));
+            bits = ZeroUnitBits(block);
         } while (bits == 0);
         return static_cast<std::size_t>(block + __builtin_ctz(bits) - reinterpret_cast<const char*>(text)) / 2;
     }
