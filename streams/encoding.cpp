@@ -18,19 +18,28 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
     // A continuation byte's six bits, or 0x40 and more for any other byte.
     const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };
     while (in < end) {
+        // While a block is left to read: runs of ASCII a block at a time, and two-byte characters
+        // (the usual ones in text of the Latin, Greek and Cyrillic scripts) on the spot.
+        // Units never outnumber the bytes read, so a block's units stay inside out's room.
+        while (end - in >= 16) {
+            const std::uint32_t c = *in;
+            if (c - 0xC2 <= 0xDF - 0xC2 && continuation(in[1]) < 0x40) {
+                *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | continuation(in[1]));
+                in += 2;
+                continue;
+            }
+            const unsigned run = WidenAscii16(reinterpret_cast<const char*>(in), out);
+            if (run == 0) break;
+            in += run;
+            out += run;
+        }
+        if (in == end) break;
         const std::uint32_t lead = *in;
         const std::size_t left = static_cast<std::size_t>(end - in);
         if (lead - 1 < 0x7F) {
-            // A run of ASCII: a block at a time while a block is left to read. Units never
-            // outnumber the bytes read, so the block's units stay inside out's room.
-            if (left >= 16) {
-                const unsigned run = WidenAscii16(reinterpret_cast<const char*>(in), out);
-                in += run;
-                out += run;
-            } else {
-                do *out++ = *in++;
-                while (in < end && *in - 1u < 0x7F);
-            }
+            // A run of ASCII in the last few bytes.
+            do *out++ = *in++;
+            while (in < end && *in - 1u < 0x7F);
         } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
             *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
             in += 2;
