@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/ascii_blocks.h"
+#include "platform/mixed_blocks.h"
 
 namespace velkaron::platform {
 namespace {
@@ -168,6 +169,15 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     const char16_t* in = text.data() + ascii;
     const char16_t* const end = text.data() + text.size();
     char* out = start + ascii;
+    if (UseMixedBlocks) {
+        // Where the machine packs the forms of mixed runs together: those runs, each up to the
+        // next character of three bytes or more, which goes on its own.
+        MixedRunToUtf8(text.data(), in, end, out);
+        while (end - in >= 6) {
+            EncodeUtf8Character(in, end, out);
+            MixedRunToUtf8(text.data(), in, end, out);
+        }
+    }
     while (end - in >= 8) {
         // The first unit tells which run starts here.
         if (*in - 1u < 0x7F) {
@@ -182,7 +192,13 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
             EncodeUtf8Character(in, end, out);
         }
     }
-    while (in != end) EncodeUtf8Character(in, end, out);
+    while (in != end) {
+        if (*in < 0x80) {
+            *out++ = static_cast<char>(*in++);
+        } else {
+            EncodeUtf8Character(in, end, out);
+        }
+    }
     return static_cast<std::size_t>(out - start);
 }
 

@@ -1,0 +1,136 @@
+#include "platform/mixed_blocks.h"
+
+#include <array>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <cpuid.h>
+#include <tmmintrin.h>
+#endif
+
+namespace velkaron {
+
+#if defined(__SSE2__)
+
+namespace {
+
+// The byte shuffle and the bit count the steps use, as the processor reports them.
+bool HasShuffleAndBitCount() {
+    unsigned a, b, c, d;
+    return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_SSSE3) != 0 && (c & bit_POPCNT) != 0;
+}
+
+#define VELKARON_MIXED __attribute__((target("ssse3,popcnt")))
+
+// A shuffle: where each of sixteen output bytes comes from, or 0x80 for a zero byte.
+struct alignas(16) Shuffle {
+    std::uint8_t from[16];
+};
+
+// By the two-byte lanes of eight UTF-8 forms (one bit a lane): the forms' bytes packed, the first
+// byte of each lane and the second of the two-byte ones.
+constexpr std::array<Shuffle, 256> FormPacking() {
+    std::array<Shuffle, 256> table{};
+    for (unsigned twoByte = 0; twoByte < 256; ++twoByte) {
+        unsigned j = 0;
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            table[twoByte].from[j++] = static_cast<std::uint8_t>(2 * lane);
+            if ((twoByte >> lane) & 1) table[twoByte].from[j++] = static_cast<std::uint8_t>(2 * lane + 1);
+        }
+        while (j < 16) table[twoByte].from[j++] = 0x80;
+    }
+    return table;
+}
+
+constexpr std::array<Shuffle, 256> kFormPacking = FormPacking();
+
+// Sixteen bytes from here at offset 16 - n move the last n bytes of a block to its front, with
+// zero bytes after them.
+alignas(16) constexpr std::uint8_t kLastBytes[32] = {
+    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+
+VELKARON_MIXED inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+VELKARON_MIXED inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+VELKARON_MIXED inline __m128i Packed(const std::array<Shuffle, 256>& table, __m128i v, unsigned lanes) {
+    return _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(table[lanes].from)));
+}
+// The last `count` (below 16) bytes before end, then zero bytes; the 16 bytes before end are read.
+VELKARON_MIXED inline __m128i LoadLast(const void* end, std::size_t count) {
+    return _mm_shuffle_epi8(Load(static_cast<const char*>(end) - 16), Load(kLastBytes + 16 - count));
+}
+// Bits below the nth.
+inline unsigned Below(unsigned n) { return (1u << n) - 1; }
+
+// The UTF-8 forms of eight units below U+0800, two bytes a lane where twoByte is set, one elsewhere.
+VELKARON_MIXED inline __m128i Utf8Forms(__m128i units, __m128i twoByte) {
+    // 110xxxxx from the high five bits, then 10xxxxxx from the low six.
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(static_cast<short>(0x80C0)));
+    const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, _mm_set1_epi16(0x3F)), 8);
+    return _mm_or_si128(_mm_and_si128(twoByte, _mm_or_si128(lead, trail)), _mm_andnot_si128(twoByte, units));
+}
+
+// Sixteen units (low, then high) as UTF-8 at out: returns how many leading units are U+0001 to
+// U+07FF, and adds the length of their forms to out. The forms of low go to out[0, 16); those of
+// high after them, highBytes of them: 16, or 8 (enough for four units), or none.
+VELKARON_MIXED inline unsigned Utf8Step(__m128i low, __m128i high, char*& out, unsigned highBytes) {
+    // Less one (zero wraps round to FFFF), U+0001 to U+07FF are 0 to 7FE: the units that a
+    // saturating subtraction of 7FE takes to zero.
+    const __m128i one = _mm_set1_epi16(1), limit = _mm_set1_epi16(0x7FE), ascii = _mm_set1_epi16(0x7F);
+    const __m128i outLow = _mm_subs_epu16(_mm_sub_epi16(low, one), limit);
+    const __m128i outHigh = _mm_subs_epu16(_mm_sub_epi16(high, one), limit);
+    const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_packs_epi16(outLow, outHigh), _mm_setzero_si128())));
+    const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
+    const unsigned twoByte = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(twoLow, twoHigh)));
+    Store(out, Packed(kFormPacking, Utf8Forms(low, twoLow), twoByte & 0xFF));
+    char* const second = out + 8 + __builtin_popcount(twoByte & 0xFF);
+    const __m128i formsHigh = Packed(kFormPacking, Utf8Forms(high, twoHigh), twoByte >> 8);
+    if (highBytes == 16) {
+        Store(second, formsHigh);
+    } else if (highBytes == 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(second), formsHigh);
+    }
+    const unsigned run = static_cast<unsigned>(__builtin_ctz(~inside));  // ~inside has bit 16 set
+    out += run + static_cast<unsigned>(__builtin_popcount(twoByte & Below(run)));
+    return run;
+}
+
+}  // namespace
+
+bool UseMixedBlocks = HasShuffleAndBitCount();
+
+VELKARON_MIXED void MixedRunToUtf8(const char16_t* begin, const char16_t*& in, const char16_t* end, char*& out) {
+    const char16_t* from = in;
+    char* to = out;
+    std::size_t left;
+    for (;;) {
+        left = static_cast<std::size_t>(end - from);
+        if (left < 16) break;
+        const unsigned run = Utf8Step(Load(from), Load(from + 8), to, 16);
+        from += run;
+        if (run < 16) {
+            left = 0;
+            break;
+        }
+    }
+    // The last six to fifteen units, moved to the front of their blocks with zero units after
+    // them, so that the step stops where they end. The stores stay inside three bytes a unit.
+    if (left >= 6 && end - begin >= 8) {
+        if (left <= 8) {
+            from += Utf8Step(LoadLast(end, 2 * left), _mm_setzero_si128(), to, 0);
+        } else {
+            from += Utf8Step(Load(from), LoadLast(end, 2 * (left - 8)), to, left > 12 ? 16 : 8);
+        }
+    }
+    in = from;
+    out = to;
+}
+
+#else
+
+bool UseMixedBlocks = false;
+void MixedRunToUtf8(const char16_t*, const char16_t*&, const char16_t*, char*&) {}
+
+#endif
+
+}  // namespace velkaron

@@ -1,0 +1,19 @@
+// Text that mixes ASCII with two-byte characters (accented Latin, Greek, Cyrillic, Hebrew,
+// Arabic...) encoded from UTF-16 to UTF-8 sixteen units a step. A step packs the one- and two-byte
+// forms of a block together with a byte shuffle, which x86 machines have had for twenty years,
+// though not all of them: where the machine lacks it, or is not x86, the callers keep to their
+// plain steps.
+#pragma once
+
+namespace velkaron {
+
+// Whether MixedRunToUtf8 may be called: found once at load, from what the processor reports.
+// Tests turn it off to run the plain steps.
+extern bool UseMixedBlocks;
+
+// Moves in and out past the units from in that are U+0001 to U+07FF, written to out as UTF-8, and
+// stops at the first other unit, or where fewer than six are left. The text starts at begin. out
+// needs room for three bytes a unit left to read, as an encoder's output does.
+void MixedRunToUtf8(const char16_t* begin, const char16_t*& in, const char16_t* end, char*& out);
+
+}  // namespace velkaron
