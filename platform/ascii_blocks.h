@@ -25,16 +25,16 @@ inline void StoreUnaligned(void* p, __m128i v) { _mm_storeu_si128(static_cast<__
 inline unsigned LeadingClear(unsigned mask, unsigned width) {
     return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
-// The same for a whole block of sixteen: all of it when NotAsciiBits found none in the block.
-inline unsigned LeadingClear16(unsigned notAscii) {
-    return notAscii == ~0xFFFFu ? 16 : static_cast<unsigned>(__builtin_ctz(notAscii));
+// How many of the sixteen bits of ascii, from the lowest, are set before the first clear one.
+inline unsigned LeadingSet16(unsigned ascii) {
+    return ascii == 0xFFFF ? 16 : static_cast<unsigned>(__builtin_ctz(~ascii));
 }
-// One bit per byte, set for a byte that is not ASCII other than zero (and every bit above the
-// sixteenth). Bytes 01 to 7F are the ones above zero when read as signed. Units packed to bytes
-// give the same bits as the units would: packing saturates units 0080 to 7FFF to FF, and the rest
-// (8000 and above, read as negative) to zero, like the zero unit itself.
-inline unsigned NotAsciiBits(__m128i bytes) {
-    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_setzero_si128())));
+// One bit per byte, set for a byte that is ASCII other than zero: bytes 01 to 7F are the ones
+// above zero when read as signed. Units packed to bytes give the same bits as the units would:
+// packing saturates units 0080 to 7FFF to FF, and the rest (8000 and above, read as negative) to
+// zero, like the zero unit itself.
+inline unsigned AsciiBits(__m128i bytes) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(bytes, _mm_setzero_si128())));
 }
 }  // namespace ascii_detail
 #endif
@@ -45,7 +45,7 @@ inline unsigned NarrowAscii16(const char16_t* in, char* out) {
     using namespace ascii_detail;
     const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in + 8));
     StoreUnaligned(out, bytes);
-    return LeadingClear16(NotAsciiBits(bytes));
+    return LeadingSet16(AsciiBits(bytes));
 #else
     unsigned i = 0;
     for (; i < 16 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
@@ -59,7 +59,7 @@ inline unsigned NarrowAscii8(const char16_t* in, char* out) {
     using namespace ascii_detail;
     const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
-    return LeadingClear(NotAsciiBits(bytes), 8);
+    return LeadingClear(~AsciiBits(bytes), 8);
 #else
     unsigned i = 0;
     for (; i < 8 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
@@ -101,7 +101,7 @@ inline unsigned WidenAscii16(const char* in, char16_t* out) {
     const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
     StoreUnaligned(out, _mm_unpacklo_epi8(bytes, zero));
     StoreUnaligned(out + 8, _mm_unpackhi_epi8(bytes, zero));
-    return LeadingClear16(NotAsciiBits(bytes));
+    return LeadingSet16(AsciiBits(bytes));
 #else
     unsigned i = 0;
     for (; i < 16 && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);
