@@ -17,15 +17,29 @@ constexpr std::uint8_t TrailCount(int b) {
 char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end, char16_t* out) {
     // A continuation byte's six bits, or 0x40 and more for any other byte.
     const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };
+    // The character of a three-byte sequence at p, or zero where the sequence is not well formed.
+    const auto threeByte = [&](const unsigned char* p) -> std::uint32_t {
+        if (p[0] - 0xE0u > 0xEF - 0xE0 || (continuation(p[1]) | continuation(p[2])) >= 0x40) return 0;
+        const std::uint32_t cp = ((p[0] & 0x0Fu) << 12) | (continuation(p[1]) << 6) | continuation(p[2]);
+        return cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : cp;
+    };
     while (in < end) {
-        // While a block is left to read: runs of ASCII a block at a time, and two-byte characters
-        // (the usual ones in text of the Latin, Greek and Cyrillic scripts) on the spot.
-        // Units never outnumber the bytes read, so a block's units stay inside out's room.
+        // While a block is left to read: runs of ASCII a block at a time, and two- and three-byte
+        // characters (the usual ones in text of the Latin, Greek and Cyrillic scripts, and of the
+        // East Asian ones) on the spot. Units never outnumber the bytes read, so a block's units
+        // stay inside out's room.
         while (end - in >= 16) {
             const std::uint32_t c = *in;
-            if (c - 0xC2 <= 0xDF - 0xC2 && continuation(in[1]) < 0x40) {
-                *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | continuation(in[1]));
-                in += 2;
+            if (c >= 0x80) {
+                if (c - 0xC2 <= 0xDF - 0xC2 && continuation(in[1]) < 0x40) {
+                    *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | continuation(in[1]));
+                    in += 2;
+                    continue;
+                }
+                const std::uint32_t cp = threeByte(in);
+                if (cp == 0) break;
+                *out++ = static_cast<char16_t>(cp);
+                in += 3;
                 continue;
             }
             const unsigned run = WidenAscii16(reinterpret_cast<const char*>(in), out);
@@ -43,9 +57,9 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
             *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
             in += 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF && left >= 3 && (continuation(in[1]) | continuation(in[2])) < 0x40) {
-            const std::uint32_t cp = ((lead & 0x0F) << 12) | (continuation(in[1]) << 6) | continuation(in[2]);
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return nullptr;
+        } else if (lead >= 0xE0 && lead <= 0xEF && left >= 3) {
+            const std::uint32_t cp = threeByte(in);
+            if (cp == 0) return nullptr;
             *out++ = static_cast<char16_t>(cp);
             in += 3;
         } else if (lead >= 0xF0 && lead <= 0xF4 && left >= 4 &&
