@@ -52,10 +52,11 @@ alignas(16) constexpr std::uint8_t kLastBytes[32] = {
 
 VELKARON_MIXED inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 VELKARON_MIXED inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
-VELKARON_MIXED inline __m128i Packed(const std::array<Shuffle, 256>& table, __m128i v, unsigned lanes) {
-    return _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(table[lanes].from)));
+// Eight forms packed, by their two-byte lanes.
+VELKARON_MIXED inline __m128i Packed(__m128i forms, unsigned twoByte) {
+    return _mm_shuffle_epi8(forms, _mm_load_si128(reinterpret_cast<const __m128i*>(kFormPacking[twoByte].from)));
 }
-// The last `count` (below 16) bytes before end, then zero bytes; the 16 bytes before end are read.
+// The last `count` (at most 16) bytes before end, then zero bytes; the 16 bytes before end are read.
 VELKARON_MIXED inline __m128i LoadLast(const void* end, std::size_t count) {
     return _mm_shuffle_epi8(Load(static_cast<const char*>(end) - 16), Load(kLastBytes + 16 - count));
 }
@@ -82,9 +83,9 @@ VELKARON_MIXED inline unsigned Utf8Step(__m128i low, __m128i high, char*& out, u
     const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_packs_epi16(outLow, outHigh), _mm_setzero_si128())));
     const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
     const unsigned twoByte = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(twoLow, twoHigh)));
-    Store(out, Packed(kFormPacking, Utf8Forms(low, twoLow), twoByte & 0xFF));
+    Store(out, Packed(Utf8Forms(low, twoLow), twoByte & 0xFF));
     char* const second = out + 8 + __builtin_popcount(twoByte & 0xFF);
-    const __m128i formsHigh = Packed(kFormPacking, Utf8Forms(high, twoHigh), twoByte >> 8);
+    const __m128i formsHigh = Packed(Utf8Forms(high, twoHigh), twoByte >> 8);
     if (highBytes == 16) {
         Store(second, formsHigh);
     } else if (highBytes == 8) {
