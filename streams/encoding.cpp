@@ -17,6 +17,11 @@ constexpr std::uint8_t TrailCount(int b) {
 char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end, char16_t* out) {
     // A continuation byte's six bits, or 0x40 and more for any other byte.
     const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };
+    // The character of a two-byte sequence at p, or zero where the sequence is not well formed.
+    const auto twoByte = [&](const unsigned char* p) -> std::uint32_t {
+        if (p[0] - 0xC2u > 0xDF - 0xC2 || continuation(p[1]) >= 0x40) return 0;
+        return ((p[0] & 0x1Fu) << 6) | continuation(p[1]);
+    };
     // The character of a three-byte sequence at p, or zero where the sequence is not well formed.
     const auto threeByte = [&](const unsigned char* p) -> std::uint32_t {
         if (p[0] - 0xE0u > 0xEF - 0xE0 || (continuation(p[1]) | continuation(p[2])) >= 0x40) return 0;
@@ -29,14 +34,14 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         // East Asian ones) on the spot. Units never outnumber the bytes read, so a block's units
         // stay inside out's room.
         while (end - in >= 16) {
-            const std::uint32_t c = *in;
-            if (c >= 0x80) {
-                if (c - 0xC2 <= 0xDF - 0xC2 && continuation(in[1]) < 0x40) {
-                    *out++ = static_cast<char16_t>(((c & 0x1F) << 6) | continuation(in[1]));
+            if (*in >= 0x80) {
+                std::uint32_t cp = twoByte(in);
+                if (cp != 0) {
+                    *out++ = static_cast<char16_t>(cp);
                     in += 2;
                     continue;
                 }
-                const std::uint32_t cp = threeByte(in);
+                cp = threeByte(in);
                 if (cp == 0) break;
                 *out++ = static_cast<char16_t>(cp);
                 in += 3;
@@ -54,8 +59,8 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
             // A run of ASCII in the last few bytes.
             do *out++ = *in++;
             while (in < end && *in - 1u < 0x7F);
-        } else if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && continuation(in[1]) < 0x40) {
-            *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | continuation(in[1]));
+        } else if (const std::uint32_t two = left >= 2 ? twoByte(in) : 0; two != 0) {
+            *out++ = static_cast<char16_t>(two);
             in += 2;
         } else if (lead >= 0xE0 && lead <= 0xEF && left >= 3) {
             const std::uint32_t cp = threeByte(in);
