@@ -170,13 +170,14 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     const char16_t* const end = text.data() + text.size();
     char* out = start + ascii;
     if (UseMixedBlocks) {
-        // Where the machine packs the forms of mixed runs together: those runs, each up to the
-        // next character of three bytes or more, which goes on its own.
-        MixedRunToUtf8(text.data(), in, end, out);
-        while (end - in >= 6) {
-            EncodeUtf8Character(in, end, out);
-            MixedRunToUtf8(text.data(), in, end, out);
+        // Where the machine packs the forms of mixed runs together: all but surrogates there.
+        while (in != end) {
+            const MixedProgress done = MixedRunToUtf8(text.data(), in, end, out);
+            in = done.in;
+            out = done.out;
+            if (in != end) EncodeUtf8Character(in, end, out);
         }
+        return static_cast<std::size_t>(out - start);
     }
     while (end - in >= 8) {
         // The first unit tells which run starts here.

@@ -60,6 +60,22 @@ VELKARON_MIXED inline __m128i Packed(__m128i forms, unsigned twoByte) {
 VELKARON_MIXED inline __m128i LoadLast(const void* end, std::size_t count) {
     return _mm_shuffle_epi8(Load(static_cast<const char*>(end) - 16), Load(kLastBytes + 16 - count));
 }
+// A unit that is not a surrogate as UTF-8 at out; returns the end of what was written.
+inline char* PutUtf8Unit(char* out, std::uint32_t c) {
+    if (c < 0x80) {
+        *out = static_cast<char>(c);
+        return out + 1;
+    }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return out + 2;
+    }
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return out + 3;
+}
 // Bits below the nth.
 inline unsigned Below(unsigned n) { return (1u << n) - 1; }
 
@@ -100,37 +116,44 @@ VELKARON_MIXED inline unsigned Utf8Step(__m128i low, __m128i high, char*& out, u
 
 bool UseMixedBlocks = HasShuffleAndBitCount();
 
-VELKARON_MIXED void MixedRunToUtf8(const char16_t* begin, const char16_t*& in, const char16_t* end, char*& out) {
-    const char16_t* from = in;
-    char* to = out;
-    std::size_t left;
+VELKARON_MIXED MixedProgress MixedRunToUtf8(const char16_t* begin, const char16_t* from, const char16_t* end,
+                                            char* to) {
     for (;;) {
-        left = static_cast<std::size_t>(end - from);
-        if (left < 16) break;
-        const unsigned run = Utf8Step(Load(from), Load(from + 8), to, 16);
-        from += run;
-        if (run < 16) {
-            left = 0;
+        const std::size_t left = static_cast<std::size_t>(end - from);
+        unsigned run;
+        if (left >= 16) {
+            run = Utf8Step(Load(from), Load(from + 8), to, 16);
+        } else if (left >= 6 && end - begin >= 8) {
+            // The last six to fifteen units, moved to the front of their blocks with zero units
+            // after them, so that the step stops where they end. The stores stay inside three
+            // bytes a unit.
+            run = left <= 8 ? Utf8Step(LoadLast(end, 2 * left), _mm_setzero_si128(), to, 0)
+                            : Utf8Step(Load(from), LoadLast(end, 2 * (left - 8)), to, left > 12 ? 16 : 8);
+        } else {
             break;
         }
+        from += run;
+        if (run == 16) continue;
+        if (from == end) return {from, to};
+        // The step stopped at a character of three bytes, a zero unit or a surrogate.
+        const std::uint32_t c = *from;
+        if (c - 0xD800 < 0x800) return {from, to};
+        to = PutUtf8Unit(to, c);
+        ++from;
     }
-    // The last six to fifteen units, moved to the front of their blocks with zero units after
-    // them, so that the step stops where they end. The stores stay inside three bytes a unit.
-    if (left >= 6 && end - begin >= 8) {
-        if (left <= 8) {
-            from += Utf8Step(LoadLast(end, 2 * left), _mm_setzero_si128(), to, 0);
-        } else {
-            from += Utf8Step(Load(from), LoadLast(end, 2 * (left - 8)), to, left > 12 ? 16 : 8);
-        }
+    // The last few units of the text, or all of a short one, one at a time.
+    for (; from != end; ++from) {
+        const std::uint32_t c = *from;
+        if (c - 0xD800 < 0x800) break;
+        to = PutUtf8Unit(to, c);
     }
-    in = from;
-    out = to;
+    return {from, to};
 }
 
 #else
 
 bool UseMixedBlocks = false;
-void MixedRunToUtf8(const char16_t*, const char16_t*&, const char16_t*, char*&) {}
+MixedProgress MixedRunToUtf8(const char16_t*, const char16_t* in, const char16_t*, char* out) { return {in, out}; }
 
 #endif
 

@@ -11,9 +11,14 @@ namespace velkaron {
 // Tests turn it off to run the plain steps.
 extern bool UseMixedBlocks;
 
-// Moves in and out past the units from in that are U+0001 to U+07FF, written to out as UTF-8, and
-// stops at the first other unit, or where fewer than six are left. The text starts at begin. out
-// needs room for three bytes a unit left to read, as an encoder's output does.
-void MixedRunToUtf8(const char16_t* begin, const char16_t*& in, const char16_t* end, char*& out);
+// How far MixedRunToUtf8 got: the first unit it left, and the end of what it wrote.
+struct MixedProgress {
+    const char16_t* in;
+    char* out;
+};
+
+// The units from in written to out as UTF-8, up to end or the first surrogate. The text starts at
+// begin. out needs room for three bytes a unit left to read, as an encoder's output does.
+MixedProgress MixedRunToUtf8(const char16_t* begin, const char16_t* in, const char16_t* end, char* out);
 
 }  // namespace velkaron
