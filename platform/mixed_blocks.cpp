@@ -87,16 +87,22 @@ VELKARON_MIXED inline __m128i Utf8Forms(__m128i units, __m128i twoByte) {
     return _mm_or_si128(_mm_and_si128(twoByte, _mm_or_si128(lead, trail)), _mm_andnot_si128(twoByte, units));
 }
 
-// Sixteen units (low, then high) as UTF-8 at out: returns how many leading units are U+0001 to
-// U+07FF, and adds the length of their forms to out. The forms of low go to out[0, 16); those of
-// high after them, highBytes of them: 16, or 8 (enough for four units), or none.
-VELKARON_MIXED inline unsigned Utf8Step(__m128i low, __m128i high, char*& out, unsigned highBytes) {
-    // Less one (zero wraps round to FFFF), U+0001 to U+07FF are 0 to 7FE: the units that a
-    // saturating subtraction of 7FE takes to zero.
-    const __m128i one = _mm_set1_epi16(1), limit = _mm_set1_epi16(0x7FE), ascii = _mm_set1_epi16(0x7F);
-    const __m128i outLow = _mm_subs_epu16(_mm_sub_epi16(low, one), limit);
-    const __m128i outHigh = _mm_subs_epu16(_mm_sub_epi16(high, one), limit);
-    const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_packs_epi16(outLow, outHigh), _mm_setzero_si128())));
+// What a step did: how many leading units it took, and which of the sixteen have two-byte forms
+// (one bit a unit, in order).
+struct Step {
+    unsigned run;
+    unsigned twoByte;
+};
+
+// Sixteen units (low, then high) as UTF-8 at out: takes the leading units below U+0800, up to
+// limit of them. The forms of low go to out[0, 16); those of high after them, highBytes of them:
+// 16, or 8 (enough for four units), or none. A zero unit's form is a zero byte, as any other
+// ASCII unit's.
+VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsigned highBytes, unsigned limit) {
+    // U+0800 and above are the units that a saturating subtraction of 7FF leaves above zero.
+    const __m128i top = _mm_set1_epi16(0x7FF), ascii = _mm_set1_epi16(0x7F);
+    const __m128i beyond = _mm_packs_epi16(_mm_subs_epu16(low, top), _mm_subs_epu16(high, top));
+    const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())));
     const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
     const unsigned twoByte = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(twoLow, twoHigh)));
     Store(out, Packed(Utf8Forms(low, twoLow), twoByte & 0xFF));
@@ -107,9 +113,7 @@ VELKARON_MIXED inline unsigned Utf8Step(__m128i low, __m128i high, char*& out, u
     } else if (highBytes == 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(second), formsHigh);
     }
-    const unsigned run = static_cast<unsigned>(__builtin_ctz(~inside));  // ~inside has bit 16 set
-    out += run + static_cast<unsigned>(__builtin_popcount(twoByte & Below(run)));
-    return run;
+    return {static_cast<unsigned>(__builtin_ctz(~inside | 1u << limit)), twoByte};
 }
 
 }  // namespace
@@ -120,22 +124,27 @@ VELKARON_MIXED MixedProgress MixedRunToUtf8(const char16_t* begin, const char16_
                                             char* to) {
     for (;;) {
         const std::size_t left = static_cast<std::size_t>(end - from);
-        unsigned run;
+        Step step;
         if (left >= 16) {
-            run = Utf8Step(Load(from), Load(from + 8), to, 16);
+            step = Utf8Step(Load(from), Load(from + 8), to, 16, 16);
+            if (step.run == 16) {
+                from += 16;
+                to += 16 + __builtin_popcount(step.twoByte);
+                continue;
+            }
         } else if (left >= 6 && end - begin >= 8) {
-            // The last six to fifteen units, moved to the front of their blocks with zero units
-            // after them, so that the step stops where they end. The stores stay inside three
-            // bytes a unit.
-            run = left <= 8 ? Utf8Step(LoadLast(end, 2 * left), _mm_setzero_si128(), to, 0)
-                            : Utf8Step(Load(from), LoadLast(end, 2 * (left - 8)), to, left > 12 ? 16 : 8);
+            // The last six to fifteen units, moved to the front of their blocks. The stores stay
+            // inside three bytes a unit.
+            const auto limit = static_cast<unsigned>(left);
+            step = left <= 8 ? Utf8Step(LoadLast(end, 2 * left), _mm_setzero_si128(), to, 0, limit)
+                             : Utf8Step(Load(from), LoadLast(end, 2 * (left - 8)), to, left > 12 ? 16 : 8, limit);
         } else {
             break;
         }
-        from += run;
-        if (run == 16) continue;
+        from += step.run;
+        to += step.run + static_cast<unsigned>(__builtin_popcount(step.twoByte & Below(step.run)));
         if (from == end) return {from, to};
-        // The step stopped at a character of three bytes, a zero unit or a surrogate.
+        // The step stopped at a character of three bytes or at a surrogate.
         const std::uint32_t c = *from;
         if (c - 0xD800 < 0x800) return {from, to};
         to = PutUtf8Unit(to, c);
