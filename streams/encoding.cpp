@@ -28,12 +28,14 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         const std::uint32_t cp = ((p[0] & 0x0Fu) << 12) | (continuation(p[1]) << 6) | continuation(p[2]);
         return cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : cp;
     };
+    // While in is before this, a block of sixteen bytes is left to read.
+    const unsigned char* const blocksEnd = end - in >= 16 ? end - 15 : in;
     while (in < end) {
         // While a block is left to read: runs of ASCII a block at a time, and two- and three-byte
         // characters (the usual ones in text of the Latin, Greek and Cyrillic scripts, and of the
         // East Asian ones) on the spot. Units never outnumber the bytes read, so a block's units
         // stay inside out's room.
-        while (end - in >= 16) {
+        while (in < blocksEnd) {
             if (*in >= 0x80) {
                 std::uint32_t cp = twoByte(in);
                 if (cp != 0) {
