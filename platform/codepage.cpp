@@ -169,7 +169,7 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     const char16_t* in = text.data() + ascii;
     const char16_t* const end = text.data() + text.size();
     char* out = start + ascii;
-    if (UseMixedBlocks) {
+    if (UseMixedBlocks != MixedBlocks::None) {
         // Where the machine packs the forms of mixed runs together: all but surrogates there.
         while (in != end) {
             const MixedProgress done = MixedRunToUtf8(text.data(), in, end, out);

@@ -14,10 +14,17 @@ namespace velkaron {
 
 namespace {
 
-// The byte shuffle and the bit count the steps use, as the processor reports them.
-bool HasShuffleAndBitCount() {
+// What the processor reports: the byte shuffle and the bit count the steps use, and whether the
+// system saves the vector registers' wider state, which the three-operand forms need.
+MixedBlocks MachineMixedBlocks() {
     unsigned a, b, c, d;
-    return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_SSSE3) != 0 && (c & bit_POPCNT) != 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_SSSE3) == 0 || (c & bit_POPCNT) == 0) {
+        return MixedBlocks::None;
+    }
+    if ((c & bit_AVX) == 0 || (c & bit_OSXSAVE) == 0) return MixedBlocks::Shuffle;
+    unsigned low, high;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 6) == 6 ? MixedBlocks::ThreeOperand : MixedBlocks::Shuffle;
 }
 
 #define VELKARON_MIXED __attribute__((target("ssse3,popcnt")))
@@ -116,12 +123,9 @@ VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsign
     return {static_cast<unsigned>(__builtin_ctz(~inside | 1u << limit)), twoByte};
 }
 
-}  // namespace
-
-bool UseMixedBlocks = HasShuffleAndBitCount();
-
-VELKARON_MIXED MixedProgress MixedRunToUtf8(const char16_t* begin, const char16_t* from, const char16_t* end,
-                                            char* to) {
+// The encoder's run, built once for each instruction form below.
+VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(const char16_t* begin, const char16_t* from,
+                                                                          const char16_t* end, char* to) {
     for (;;) {
         const std::size_t left = static_cast<std::size_t>(end - from);
         Step step;
@@ -159,10 +163,26 @@ VELKARON_MIXED MixedProgress MixedRunToUtf8(const char16_t* begin, const char16_
     return {from, to};
 }
 
+}  // namespace
+
+MixedBlocks UseMixedBlocks = MachineMixedBlocks();
+
+VELKARON_MIXED MixedProgress MixedRunByShuffle(const char16_t* begin, const char16_t* in, const char16_t* end, char* out) {
+    return MixedRun(begin, in, end, out);
+}
+
+__attribute__((target("avx,popcnt"))) MixedProgress MixedRunByThreeOperands(const char16_t* begin, const char16_t* in,
+                                                                           const char16_t* end, char* out) {
+    return MixedRun(begin, in, end, out);
+}
+
 #else
 
-bool UseMixedBlocks = false;
-MixedProgress MixedRunToUtf8(const char16_t*, const char16_t* in, const char16_t*, char* out) { return {in, out}; }
+MixedBlocks UseMixedBlocks = MixedBlocks::None;
+MixedProgress MixedRunByShuffle(const char16_t*, const char16_t* in, const char16_t*, char* out) { return {in, out}; }
+MixedProgress MixedRunByThreeOperands(const char16_t*, const char16_t* in, const char16_t*, char* out) {
+    return {in, out};
+}
 
 #endif
 
