@@ -134,7 +134,14 @@ VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(cons
             if (step.run == 16) {
                 from += 16;
                 to += 16 + __builtin_popcount(step.twoByte);
-                continue;
+                const auto rest = static_cast<unsigned>(end - from);
+                if (rest == 0 || rest >= 16) continue;
+                // Fewer than sixteen left: the last step starts sixteen before the end, over units
+                // this one took, whose forms' length it tells.
+                from = end - 16;
+                to -= 16 - rest + static_cast<unsigned>(__builtin_popcount(step.twoByte >> rest));
+                step = Utf8Step(Load(from), Load(from + 8), to, 16, 16);
+                if (step.run == 16) return {end, to + 16 + __builtin_popcount(step.twoByte)};
             }
         } else if (left >= 6 && end - begin >= 8) {
             // The last six to fifteen units, moved to the front of their blocks. The stores stay
