@@ -4,6 +4,7 @@
 
 #include "platform/ascii_blocks.h"
 #include "platform/mixed_blocks.h"
+#include "platform/utf8_form.h"
 
 namespace velkaron::platform {
 namespace {
@@ -34,26 +35,6 @@ char16_t* PutCodePoint(char16_t* out, std::uint32_t cp) {
         cp -= 0x10000;
         *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
         *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
-    return out;
-}
-
-// Writes cp as UTF-8; returns the position after it.
-char* PutUtf8(char* out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        *out++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (cp >> 6));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (cp >> 12));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (cp >> 18));
-        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
     return out;
 }

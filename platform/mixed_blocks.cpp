@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/utf8_form.h"
+
 #if defined(__SSE2__)
 #include <cpuid.h>
 #include <tmmintrin.h>
@@ -66,22 +68,6 @@ VELKARON_MIXED inline __m128i Packed(__m128i forms, unsigned twoByte) {
 // The last `count` (at most 16) bytes before end, then zero bytes; the 16 bytes before end are read.
 VELKARON_MIXED inline __m128i LoadLast(const void* end, std::size_t count) {
     return _mm_shuffle_epi8(Load(static_cast<const char*>(end) - 16), Load(kLastBytes + 16 - count));
-}
-// A unit that is not a surrogate as UTF-8 at out; returns the end of what was written.
-inline char* PutUtf8Unit(char* out, std::uint32_t c) {
-    if (c < 0x80) {
-        *out = static_cast<char>(c);
-        return out + 1;
-    }
-    if (c < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3F));
-        return out + 2;
-    }
-    out[0] = static_cast<char>(0xE0 | (c >> 12));
-    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (c & 0x3F));
-    return out + 3;
 }
 // Bits below the nth.
 inline unsigned Below(unsigned n) { return (1u << n) - 1; }
@@ -158,14 +144,14 @@ VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(cons
         // The step stopped at a character of three bytes or at a surrogate.
         const std::uint32_t c = *from;
         if (c - 0xD800 < 0x800) return {from, to};
-        to = PutUtf8Unit(to, c);
+        to = PutUtf8(to, c);
         ++from;
     }
     // The last few units of the text, or all of a short one, one at a time.
     for (; from != end; ++from) {
         const std::uint32_t c = *from;
         if (c - 0xD800 < 0x800) break;
-        to = PutUtf8Unit(to, c);
+        to = PutUtf8(to, c);
     }
     return {from, to};
 }
