@@ -7,7 +7,7 @@
 
 #if defined(__SSE2__)
 #include <cpuid.h>
-#include <tmmintrin.h>
+#include <smmintrin.h>
 #endif
 
 namespace velkaron {
@@ -16,11 +16,12 @@ namespace velkaron {
 
 namespace {
 
-// What the processor reports: the byte shuffle and the bit count the steps use, and whether the
-// system saves the vector registers' wider state, which the three-operand forms need.
+// What the processor reports: the byte shuffle, the byte blend and the bit count the steps use,
+// and whether the system saves the vector registers' wider state, which the three-operand forms
+// need.
 MixedBlocks MachineMixedBlocks() {
     unsigned a, b, c, d;
-    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_SSSE3) == 0 || (c & bit_POPCNT) == 0) {
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & bit_SSE4_1) == 0 || (c & bit_POPCNT) == 0) {
         return MixedBlocks::None;
     }
     if ((c & bit_AVX) == 0 || (c & bit_OSXSAVE) == 0) return MixedBlocks::Shuffle;
@@ -29,7 +30,7 @@ MixedBlocks MachineMixedBlocks() {
     return (low & 6) == 6 ? MixedBlocks::ThreeOperand : MixedBlocks::Shuffle;
 }
 
-#define VELKARON_MIXED __attribute__((target("ssse3,popcnt")))
+#define VELKARON_MIXED __attribute__((target("sse4.1,popcnt")))
 
 // A shuffle: where each of sixteen output bytes comes from, or 0x80 for a zero byte.
 struct alignas(16) Shuffle {
@@ -77,7 +78,7 @@ VELKARON_MIXED inline __m128i Utf8Forms(__m128i units, __m128i twoByte) {
     // 110xxxxx from the high five bits, then 10xxxxxx from the low six.
     const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(static_cast<short>(0x80C0)));
     const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, _mm_set1_epi16(0x3F)), 8);
-    return _mm_or_si128(_mm_and_si128(twoByte, _mm_or_si128(lead, trail)), _mm_andnot_si128(twoByte, units));
+    return _mm_blendv_epi8(units, _mm_or_si128(lead, trail), twoByte);
 }
 
 // What a step did: how many leading units it took, and which of the sixteen have two-byte forms
