@@ -93,10 +93,11 @@ struct Step {
 // 16, or 8 (enough for four units), or none. A zero unit's form is a zero byte, as any other
 // ASCII unit's.
 VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsigned highBytes, unsigned limit) {
-    // U+0800 and above are the units that a saturating subtraction of 7FF leaves above zero.
-    const __m128i top = _mm_set1_epi16(0x7FF), ascii = _mm_set1_epi16(0x7F);
-    const __m128i beyond = _mm_packs_epi16(_mm_subs_epu16(low, top), _mm_subs_epu16(high, top));
-    const unsigned inside = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())));
+    // U+0800 and above are the units that a saturating addition of 7800 takes to 8000 and above:
+    // negative when read as signed, so packed to bytes with their top bit set.
+    const __m128i toTop = _mm_set1_epi16(0x7800), ascii = _mm_set1_epi16(0x7F);
+    const __m128i beyond = _mm_packs_epi16(_mm_adds_epu16(low, toTop), _mm_adds_epu16(high, toTop));
+    const unsigned outside = static_cast<unsigned>(_mm_movemask_epi8(beyond));
     const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
     const unsigned twoByte = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(twoLow, twoHigh)));
     Store(out, Packed(Utf8Forms(low, twoLow), twoByte & 0xFF));
@@ -107,7 +108,7 @@ VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsign
     } else if (highBytes == 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(second), formsHigh);
     }
-    return {static_cast<unsigned>(__builtin_ctz(~inside | 1u << limit)), twoByte};
+    return {static_cast<unsigned>(__builtin_ctz(outside | 1u << limit)), twoByte};
 }
 
 // The encoder's run, built once for each instruction form below.
