@@ -72,6 +72,8 @@ VELKARON_MIXED inline __m128i LoadLast(const void* end, std::size_t count) {
 }
 // Bits below the nth.
 inline unsigned Below(unsigned n) { return (1u << n) - 1; }
+// How many bits of bits are set.
+VELKARON_MIXED inline unsigned Ones(unsigned bits) { return static_cast<unsigned>(__builtin_popcount(bits)); }
 
 // The UTF-8 forms of eight units below U+0800, two bytes a lane where twoByte is set, one elsewhere.
 VELKARON_MIXED inline __m128i Utf8Forms(__m128i units, __m128i twoByte) {
@@ -101,7 +103,7 @@ VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsign
     const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
     const unsigned twoByte = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(twoLow, twoHigh)));
     Store(out, Packed(Utf8Forms(low, twoLow), twoByte & 0xFF));
-    char* const second = out + 8 + __builtin_popcount(twoByte & 0xFF);
+    char* const second = out + 8 + Ones(twoByte & 0xFF);
     const __m128i formsHigh = Packed(Utf8Forms(high, twoHigh), twoByte >> 8);
     if (highBytes == 16) {
         Store(second, formsHigh);
@@ -121,15 +123,15 @@ VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(cons
             step = Utf8Step(Load(from), Load(from + 8), to, 16, 16);
             if (step.run == 16) {
                 from += 16;
-                to += 16 + __builtin_popcount(step.twoByte);
+                to += 16 + Ones(step.twoByte);
                 const auto rest = static_cast<unsigned>(end - from);
                 if (rest == 0 || rest >= 16) continue;
                 // Fewer than sixteen left: the last step starts sixteen before the end, over units
                 // this one took, whose forms' length it tells.
                 from = end - 16;
-                to -= 16 - rest + static_cast<unsigned>(__builtin_popcount(step.twoByte >> rest));
+                to -= 16 - rest + Ones(step.twoByte >> rest);
                 step = Utf8Step(Load(from), Load(from + 8), to, 16, 16);
-                if (step.run == 16) return {end, to + 16 + __builtin_popcount(step.twoByte)};
+                if (step.run == 16) return {end, to + 16 + Ones(step.twoByte)};
             }
         } else if (left >= 6 && end - begin >= 8) {
             // The last six to fifteen units, moved to the front of their blocks. The stores stay
@@ -141,7 +143,7 @@ VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(cons
             break;
         }
         from += step.run;
-        to += step.run + static_cast<unsigned>(__builtin_popcount(step.twoByte & Below(step.run)));
+        to += step.run + Ones(step.twoByte & Below(step.run));
         if (from == end) return {from, to};
         // The step stopped at a character of three bytes or at a surrogate.
         const std::uint32_t c = *from;
