@@ -151,11 +151,16 @@ VELKARON_MIXED __attribute__((always_inline)) inline MixedProgress MixedRun(cons
         to = PutUtf8(to, c);
         ++from;
     }
-    // The last few units of the text, or all of a short one, one at a time.
+    // The last few units of the text, or all of a short one, one at a time, ASCII first.
     for (; from != end; ++from) {
         const std::uint32_t c = *from;
-        if (c - 0xD800 < 0x800) break;
-        to = PutUtf8(to, c);
+        if (c < 0x80) {
+            *to++ = static_cast<char>(c);
+        } else if (c - 0xD800 < 0x800) {
+            break;
+        } else {
+            to = PutUtf8(to, c);
+        }
     }
     return {from, to};
 }
