@@ -61,6 +61,22 @@ alignas(16) constexpr std::uint8_t kLastBytes[32] = {
     0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 
 VELKARON_MIXED inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+
+// The steps' constants, eight lanes of each, read from memory where they are used: the compiler
+// would otherwise build each in registers at every call, with a handful of instructions apiece.
+struct alignas(16) Lanes {
+    std::uint16_t lane[8];
+};
+constexpr Lanes kConstants[] = {{{0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800}},
+                                {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}},
+                                {{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}},
+                                {{0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0}}};
+enum Constant { kToTop, kAsciiTop, kLowSix, kLeadMarks };
+VELKARON_MIXED inline __m128i Constant(Constant which) {
+    const Lanes* table = kConstants;
+    asm("" : "+r"(table));  // its contents unknown to the compiler, so it cannot build them instead
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(table[which].lane));
+}
 VELKARON_MIXED inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 // Eight forms packed, by their two-byte lanes.
 VELKARON_MIXED inline __m128i Packed(__m128i forms, unsigned twoByte) {
@@ -78,8 +94,8 @@ VELKARON_MIXED inline unsigned Ones(unsigned bits) { return static_cast<unsigned
 // The UTF-8 forms of eight units below U+0800, two bytes a lane where twoByte is set, one elsewhere.
 VELKARON_MIXED inline __m128i Utf8Forms(__m128i units, __m128i twoByte) {
     // 110xxxxx from the high five bits, then 10xxxxxx from the low six.
-    const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(static_cast<short>(0x80C0)));
-    const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, _mm_set1_epi16(0x3F)), 8);
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), Constant(kLeadMarks));
+    const __m128i trail = _mm_slli_epi16(_mm_and_si128(units, Constant(kLowSix)), 8);
     return _mm_blendv_epi8(units, _mm_or_si128(lead, trail), twoByte);
 }
 
@@ -97,7 +113,7 @@ struct Step {
 VELKARON_MIXED inline Step Utf8Step(__m128i low, __m128i high, char* out, unsigned highBytes, unsigned limit) {
     // U+0800 and above are the units that a saturating addition of 7800 takes to 8000 and above:
     // negative when read as signed, so packed to bytes with their top bit set.
-    const __m128i toTop = _mm_set1_epi16(0x7800), ascii = _mm_set1_epi16(0x7F);
+    const __m128i toTop = Constant(kToTop), ascii = Constant(kAsciiTop);
     const __m128i beyond = _mm_packs_epi16(_mm_adds_epu16(low, toTop), _mm_adds_epu16(high, toTop));
     const unsigned outside = static_cast<unsigned>(_mm_movemask_epi8(beyond));
     const __m128i twoLow = _mm_cmpgt_epi16(low, ascii), twoHigh = _mm_cmpgt_epi16(high, ascii);
