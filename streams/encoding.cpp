@@ -15,8 +15,8 @@ constexpr std::uint8_t TrailCount(int b) {
 // in[0, end) decoded as UTF-8 into out, if every sequence in it is well formed (no overlong form,
 // no surrogate, nothing past U+10FFFF) and no byte is zero: the end of what was written, else null.
 char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end, char16_t* out) {
-    // A continuation byte's six bits, or 0x40 and more for any other byte.
-    const auto continuation = [](unsigned char b) { return static_cast<std::uint32_t>(b ^ 0x80); };
+    // A continuation byte's six bits, or 0x40 and more for any other byte (those below 0x80 wrap).
+    const auto continuation = [](unsigned char b) -> std::uint32_t { return b - 0x80u; };
     // The character of a two-byte sequence at p, or zero where the sequence is not well formed.
     const auto twoByte = [&](const unsigned char* p) -> std::uint32_t {
         if (p[0] - 0xC2u > 0xDF - 0xC2 || continuation(p[1]) >= 0x40) return 0;
