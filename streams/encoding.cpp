@@ -36,23 +36,23 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         // East Asian ones) on the spot. Units never outnumber the bytes read, so a block's units
         // stay inside out's room.
         while (in < blocksEnd) {
-            if (*in >= 0x80) {
-                std::uint32_t cp = twoByte(in);
-                if (cp != 0) {
-                    *out++ = static_cast<char16_t>(cp);
-                    in += 2;
-                    continue;
-                }
-                cp = threeByte(in);
-                if (cp == 0) break;
-                *out++ = static_cast<char16_t>(cp);
-                in += 3;
+            if (*in - 1u < 0x7F) {
+                // ASCII other than zero: a run of one byte at least.
+                const std::size_t run = WidenAscii16(reinterpret_cast<const char*>(in), out);
+                in += run;
+                out += run;
                 continue;
             }
-            const unsigned run = WidenAscii16(reinterpret_cast<const char*>(in), out);
-            if (run == 0) break;
-            in += run;
-            out += run;
+            std::uint32_t cp = twoByte(in);
+            if (cp != 0) {
+                *out++ = static_cast<char16_t>(cp);
+                in += 2;
+                continue;
+            }
+            cp = threeByte(in);
+            if (cp == 0) break;
+            *out++ = static_cast<char16_t>(cp);
+            in += 3;
         }
         if (in == end) break;
         const std::uint32_t lead = *in;
