@@ -26,8 +26,10 @@ inline unsigned LeadingClear(unsigned mask, unsigned width) {
     return static_cast<unsigned>(__builtin_ctz(mask | (1u << width)));
 }
 // How many of the sixteen bits of ascii, from the lowest, are set before the first clear one.
-inline unsigned LeadingSet16(unsigned ascii) {
-    return ascii == 0xFFFF ? 16 : static_cast<unsigned>(__builtin_ctz(~ascii));
+// Where whole blocks are the usual case (a loop that goes on while they are whole), one test
+// answers for them.
+inline unsigned LeadingSet16(unsigned ascii, bool wholeUsual) {
+    return wholeUsual && ascii == 0xFFFF ? 16 : static_cast<unsigned>(__builtin_ctz(~ascii));
 }
 // One bit per byte, set for a byte that is ASCII other than zero: bytes 01 to 7F are the ones
 // above zero when read as signed. Units packed to bytes give the same bits as the units would:
@@ -45,7 +47,7 @@ inline unsigned NarrowAscii16(const char16_t* in, char* out) {
     using namespace ascii_detail;
     const __m128i bytes = _mm_packus_epi16(LoadUnaligned(in), LoadUnaligned(in + 8));
     StoreUnaligned(out, bytes);
-    return LeadingSet16(AsciiBits(bytes));
+    return LeadingSet16(AsciiBits(bytes), true);
 #else
     unsigned i = 0;
     for (; i < 16 && in[i] - 1u < 0x7F; ++i) out[i] = static_cast<char>(in[i]);
@@ -95,13 +97,14 @@ inline unsigned TwoByteUtf8Forms8(const char16_t* in, char* out) {
 }
 
 // in[0, 16) widened to out[0, 16); returns how many leading bytes are ASCII other than zero.
-inline unsigned WidenAscii16(const char* in, char16_t* out) {
+// wholeUsual: see LeadingSet16.
+inline unsigned WidenAscii16(const char* in, char16_t* out, bool wholeUsual = true) {
 #if defined(__SSE2__)
     using namespace ascii_detail;
     const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
     StoreUnaligned(out, _mm_unpacklo_epi8(bytes, zero));
     StoreUnaligned(out + 8, _mm_unpackhi_epi8(bytes, zero));
-    return LeadingSet16(AsciiBits(bytes));
+    return LeadingSet16(AsciiBits(bytes), wholeUsual);
 #else
     unsigned i = 0;
     for (; i < 16 && static_cast<unsigned char>(in[i] - 1) < 0x7F; ++i) out[i] = static_cast<unsigned char>(in[i]);

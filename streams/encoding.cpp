@@ -37,8 +37,8 @@ char16_t* DecodeWellFormedUtf8(const unsigned char* in, const unsigned char* end
         // stay inside out's room.
         while (in < blocksEnd) {
             if (*in - 1u < 0x7F) {
-                // ASCII other than zero: a run of one byte at least.
-                const std::size_t run = WidenAscii16(reinterpret_cast<const char*>(in), out);
+                // ASCII other than zero: a run of one byte at least, mostly of a few.
+                const std::size_t run = WidenAscii16(reinterpret_cast<const char*>(in), out, false);
                 in += run;
                 out += run;
                 continue;
