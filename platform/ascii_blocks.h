@@ -98,7 +98,7 @@ inline unsigned TwoByteUtf8Forms8(const char16_t* in, char* out) {
 
 // in[0, 16) widened to out[0, 16); returns how many leading bytes are ASCII other than zero.
 // wholeUsual: see LeadingSet16.
-inline unsigned WidenAscii16(const char* in, char16_t* out, bool wholeUsual = true) {
+inline unsigned WidenAscii16(const char* in, char16_t* out, [[maybe_unused]] bool wholeUsual = true) {
 #if defined(__SSE2__)
     using namespace ascii_detail;
     const __m128i bytes = LoadUnaligned(in), zero = _mm_setzero_si128();
