@@ -16,12 +16,12 @@ PRESETS := linux win64 win32
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
-  ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev
+  ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev qemu-user
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
   /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ /usr/include/benchmark/benchmark.h \
-  /usr/sbin/mkntfs
+  /usr/sbin/mkntfs qemu-x86_64
 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := profile contents encode paths
