@@ -61,23 +61,23 @@ alignas(16) constexpr std::uint8_t kLastBytes[32] = {
     0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 
 VELKARON_MIXED inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+VELKARON_MIXED inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
 // The steps' constants, eight lanes of each, read from memory where they are used: the compiler
 // would otherwise build each in registers at every call, with a handful of instructions apiece.
 struct alignas(16) Lanes {
     std::uint16_t lane[8];
 };
-constexpr Lanes kConstants[] = {{{0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800}},
-                                {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}},
-                                {{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}},
-                                {{0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0}}};
-enum Constant { kToTop, kAsciiTop, kLowSix, kLeadMarks };
-VELKARON_MIXED inline __m128i Constant(Constant which) {
-    const Lanes* table = kConstants;
+enum StepConstant { kToTop, kAsciiTop, kLowSix, kLeadMarks };  // in the order of kStepConstants
+constexpr Lanes kStepConstants[] = {{{0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800, 0x7800}},
+                                    {{0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F}},
+                                    {{0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F, 0x3F}},
+                                    {{0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0, 0x80C0}}};
+VELKARON_MIXED inline __m128i Constant(StepConstant which) {
+    const Lanes* table = kStepConstants;
     asm("" : "+r"(table));  // its contents unknown to the compiler, so it cannot build them instead
     return _mm_load_si128(reinterpret_cast<const __m128i*>(table[which].lane));
 }
-VELKARON_MIXED inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 // Eight forms packed, by their two-byte lanes.
 VELKARON_MIXED inline __m128i Packed(__m128i forms, unsigned twoByte) {
     return _mm_shuffle_epi8(forms, _mm_load_si128(reinterpret_cast<const __m128i*>(kFormPacking[twoByte].from)));

@@ -2,8 +2,9 @@
 // Arabic...) encoded from UTF-16 to UTF-8 sixteen units a step. A step packs the one- and two-byte
 // forms of a block together with a byte shuffle, and picks each unit's form with a byte blend;
 // x86 machines have had both for about eighteen years, though not all of them: where the machine
-// lacks them, or is not x86, the callers keep to their plain steps. Where the machine has the three-operand forms of the same instructions, which
-// spare the copies between registers the older forms need, the steps use those.
+// lacks them, or is not x86, the callers keep to their plain steps. Where the machine has the
+// three-operand forms of the same instructions, which spare the copies between registers the
+// older forms need, the steps use those.
 #pragma once
 
 namespace velkaron {

@@ -20,9 +20,9 @@ extern "C" std::int32_t VELKARON_CALL ContentSetValue(char*, std::int32_t, std::
 // looking at anything, and the host asks again without that flag. The two value exports are
 // built flat: every step of a read or a write that the compiler can see is inlined into them,
 // so a call costs one stack frame instead of five.
-extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex,
-                                                        std::int32_t, void* fieldValue,
-                                                        std::int32_t maxLen, std::int32_t flags) {
+extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL
+ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, void* fieldValue, std::int32_t maxLen,
+                 std::int32_t flags) {
     using namespace velkaron;
     if (flags & 1) return kValueDeferred;
     ReadLockGuard lock;
@@ -35,9 +35,9 @@ extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CAL
 
 // Writes take no lock: the configuration they read never changes after load, and the stream's
 // own unshared open keeps a read and a write of it apart.
-extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL ContentSetValueW(char16_t* fileName, std::int32_t fieldIndex,
-                                                        std::int32_t, std::int32_t, void* fieldValue,
-                                                        std::int32_t) {
+extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL
+ContentSetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, std::int32_t, void* fieldValue,
+                 std::int32_t) {
     using namespace velkaron;
     try {
         return WriteFieldValue(fileName, fieldIndex, static_cast<const char16_t*>(fieldValue));
