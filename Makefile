@@ -13,15 +13,16 @@
 #   make check-reproducible   the release built twice from two clones, compared byte for byte
 
 PRESETS := linux win64 win32
-SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile \
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 xvfb xauth \
+APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile googletest \
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth \
   ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev qemu-user
+APT_PACKAGES32 := wine32:i386
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
-  x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 /usr/lib/wine/wine xvfb-run xauth \
+  x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 xvfb-run xauth \
   /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ /usr/include/benchmark/benchmark.h \
   /usr/sbin/mkntfs qemu-x86_64
+NEEDED32 := /usr/lib/wine/wine
 
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS := profile contents encode paths
@@ -30,21 +31,15 @@ FUZZ_TARGETS := profile contents encode paths
 all: build
 
 deps:
-	@missing=""; for n in $(NEEDED); do \
-	  case $$n in /*) [ -e $$n ] || missing="$$missing $$n";; \
-	              *) command -v $$n >/dev/null 2>&1 || missing="$$missing $$n";; esac; done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing the tool chain (missing:$$missing)"; \
-	  $(SUDO) dpkg --add-architecture i386 && \
-	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $(APT_PACKAGES) googletest >/dev/null || exit 1; \
-	fi
-	@. cmake/wine-env.sh; \
-	if [ "$$(wine32_route $$PWD)" != native ]; then \
-	  cmake/wine32-emulated.sh build/wine32 || { \
-	    echo "!!! Could not set up 32-bit Wine under qemu-i386 (above): the 32-bit tests cannot run."; \
-	    [ "$${CI:-}" != true ] || exit 1; }; \
-	fi
+	@[ -n "$${VELKARON_DEPS_DONE:-}" ] || { \
+	  VELKARON_NEEDED="$(NEEDED)" VELKARON_PACKAGES="$(APT_PACKAGES)" \
+	  VELKARON_NEEDED32="$(NEEDED32)" VELKARON_PACKAGES32="$(APT_PACKAGES32)" tools/deps.sh build || exit 1; \
+	  . cmake/wine-env.sh; \
+	  if [ "$$(wine32_route $$PWD)" = none ] && [ "$${VELKARON_WINE32:-}" != none ] && \
+	     [ ! -f build/wine32-unavailable ]; then \
+	    cmake/wine32-emulated.sh build/wine32 || \
+	      echo "32-bit Wine could not be set up under qemu-i386 (cmake/wine32-emulated.sh)" > build/wine32-unavailable; \
+	  fi; }
 
 build: deps
 	@for p in $(PRESETS); do \
@@ -57,11 +52,12 @@ build: deps
 test: build
 	@failed=""; for p in $(PRESETS); do \
 	  echo "=== $$p ==="; ctest --preset $$p || failed="$$failed $$p"; done; \
-	for p in test-asan test-tsan check-release fuzz; do $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
+	for p in test-asan test-tsan check-release fuzz; do \
+	  VELKARON_DEPS_DONE=1 $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
 	. cmake/wine-env.sh; \
 	if [ "$$(wine32_route $$PWD)" = none ]; then \
 	  echo; \
-	  echo "!!! The 32-bit Windows tests did NOT run: $$(wine_refused)."; \
+	  echo "!!! The 32-bit Windows tests did NOT run: $$(wine_refused $$PWD)."; \
 	  echo "!!! Velkaron.wdx was built and its image checked, but it was not loaded and run."; \
 	  [ "$${CI:-}" != true ] || failed="$$failed win32-route"; \
 	fi; \

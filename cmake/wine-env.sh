@@ -6,7 +6,8 @@
 #   emulated  it does not: the i386 loader under qemu-i386, set up by `make deps` in
 #             build/wine32 (cmake/wine32-emulated.sh), with a win32 prefix copied from the
 #             template made there (a new prefix under emulation takes many seconds).
-# VELKARON_WINE32=emulated (or native) forces a route. Where neither works the route is "none".
+# VELKARON_WINE32=emulated (or native) forces a route; =none tries a machine without 32-bit Wine.
+# Where neither works the route is "none".
 
 velkaron_wine32_dir() { echo "$1/build/wine32"; }
 
@@ -20,6 +21,7 @@ wine32_native() {
 wine32_route() {
   case ${VELKARON_WINE32:-} in
     native) echo native; return;;
+    none) echo none; return;;
     emulated) ;;
     *) if wine32_native; then echo native; return; fi;;
   esac
@@ -30,8 +32,10 @@ wine32_route() {
 # exports the environment Wine needs for PREFIX. On the emulated route the prefix is PREFIX-win32,
 # so that a build folder can switch routes.
 wine_env() {
-  WINE_ROUTE=native WINE=/usr/lib/wine/wine64
-  export WINEPREFIX="$3" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  WINE_ROUTE=native WINE=/usr/lib/wine/wine64 wine_top=$1
+  # Wine reads a program's command line in the caller's locale: without one, a test's "héllo"
+  # would lose its high bits on the way in.
+  export WINEPREFIX="$3" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
   unset DISPLAY WINEARCH WINESERVER VELKARON_EMULATOR
   wine_template=
   [ "$2" = 64 ] && return 0
@@ -46,10 +50,16 @@ wine_env() {
   fi
 }
 
-# wine_refused: why 32-bit Wine cannot run here (for the route "none").
+# wine_refused [TOP]: why 32-bit Wine cannot run here (for the route "none"). `make deps` leaves
+# its reason in build/wine32-unavailable when it could not install or set it up.
 wine_refused() {
-  echo "32-bit Wine cannot run on this machine: the kernel refuses i386 programs" \
-       "and the emulated route is not set up (make deps sets it up in build/wine32)"
+  why=${1:-${wine_top:-.}}/build/wine32-unavailable
+  if [ "${VELKARON_WINE32:-}" = none ]; then echo "VELKARON_WINE32=none"
+  elif [ -f "$why" ]; then cat "$why"
+  else
+    echo "32-bit Wine cannot run on this machine: the kernel refuses i386 programs" \
+         "and the emulated route is not set up (make deps sets it up in build/wine32)"
+  fi
 }
 
 # wine_start: a persistent wineserver for WINEPREFIX and a warmed prefix, so that each later
@@ -73,10 +83,9 @@ wine_stop() {
   /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1 || true
 }
 
-# wine_unavailable WHAT: for the route "none". Says so loudly and ends the script with 77 (CTest's
-# "skipped"), or with 1 under CI=true: a CI run must not pass without its 32-bit tests.
+# wine_unavailable WHAT: for the route "none". Says so and ends the script with 77 (CTest's
+# "skipped"); `make test` ends with a banner that says what did not run, and fails under CI=true.
 wine_unavailable() {
   echo "SKIPPED: $(wine_refused); $1 did not run." >&2
-  [ "${CI:-}" = true ] && exit 1
   exit 77
 }

@@ -12,7 +12,6 @@ mkdir -p "$demo/plugins"
 cp "$dist/Velkaron.so" "$dist/Velkaron.wdx" "$dist/Velkaron.w64" "$dist/Velkaron.sample.ini" "$demo/plugins/"
 
 . "$top/cmake/wine-env.sh"
-export LC_ALL=C.UTF-8  # the demo's accented text reaches Wine's command line intact
 prefix=$top/build/wineprefix-demo
 trap 'for bits in 64 32; do wine_env "$top" $bits "$prefix"; wine_stop; done' EXIT
 

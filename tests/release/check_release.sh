@@ -38,7 +38,8 @@ for build in 64:Velkaron.w64 32:Velkaron.wdx; do
   bits=${build%%:*}
   VELKARON_TEST_LIBRARY=$work/windows/${build#*:}
   wine_env "$top" "$bits" "$top/build/win$bits/wineprefix"
-  [ "$WINE_ROUTE" = none ] && fail "$(wine_refused)"
+  # Not run here, as in the win32 suite: `make test` says so in its closing banner.
+  if [ "$WINE_ROUTE" = none ]; then echo "SKIPPED: ${build#*:}: $(wine_refused)"; continue; fi
   wine_start
   status=0
   "$WINE" "$top/build/win$bits/tests/velkaron_plugin_tests.exe" --gtest_brief=1 </dev/null \
