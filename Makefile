@@ -55,12 +55,7 @@ test: build
 	for p in test-asan test-tsan check-release fuzz; do \
 	  VELKARON_DEPS_DONE=1 $(MAKE) --no-print-directory $$p || failed="$$failed $$p"; done; \
 	. cmake/wine-env.sh; \
-	if [ "$$(wine32_route $$PWD)" = none ]; then \
-	  echo; \
-	  echo "!!! The 32-bit Windows tests did NOT run: $$(wine_refused $$PWD)."; \
-	  echo "!!! Velkaron.wdx was built and its image checked, but it was not loaded and run."; \
-	  [ "$${CI:-}" != true ] || failed="$$failed win32-route"; \
-	fi; \
+	wine32_banner $$PWD || [ "$${CI:-}" != true ] || failed="$$failed win32-route"; \
 	if [ -n "$$failed" ]; then echo "FAILED:$$failed"; exit 1; fi
 
 # The native suite with sanitizers: memory errors, leaks and undefined behaviour; data races.

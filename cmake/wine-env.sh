@@ -62,6 +62,15 @@ wine_refused() {
   fi
 }
 
+# wine32_banner TOP: where 32-bit Wine cannot run, says so at the end of a test run and fails.
+wine32_banner() {
+  [ "$(wine32_route "$1")" = none ] || return 0
+  echo
+  echo "!!! The 32-bit Windows tests did NOT run: $(wine_refused "$1")."
+  echo "!!! Velkaron.wdx was built and its image checked, but it was not loaded and run."
+  return 1
+}
+
 # wine_start: a persistent wineserver for WINEPREFIX and a warmed prefix, so that each later
 # program costs a fraction of a second. On the emulated route the prefix is a fresh copy of the
 # template. Every stream is on /dev/null: a helper holding a pipe open would hang a caller.

@@ -82,8 +82,11 @@ if [ -n "$missing64" ] && ! apt_install "The tool chain" $VELKARON_PACKAGES; the
   exit 1
 fi
 if [ -n "$(missing $VELKARON_NEEDED32)" ]; then
-  reason=$(grep '^E: ' "$log" | tail -1)
-  echo "32-bit Wine could not be installed (apt: ${reason:-see $log})" > "$state/wine32-unavailable"
+  reason="apt: $(grep '^E: ' "$log" | tail -1)"
+  held=$(held_suites)
+  # Typically libraries installed earlier from that suite, whose i386 halves it cannot offer.
+  [ -z "$held" ] || reason="$reason; the i386 index of $(echo $held) could not be fetched"
+  echo "32-bit Wine could not be installed ($reason)" > "$state/wine32-unavailable"
   echo "!!! $(cat "$state/wine32-unavailable"). Everything else is set up."
 else
   rm -f "$state/wine32-unavailable"
