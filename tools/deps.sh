@@ -56,12 +56,13 @@ held_suites() {
     basename "${codename:-$dist}"
   done
 }
+held=$(held_suites)
+install() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$@" >> "$log" 2>&1; }
 # apt_install WHAT PACKAGES...: where apt cannot resolve them and the update missed a suite's i386
 # index, once more with that suite held below the others (priority 100: what is installed stays).
 apt_install() {
   what=$1; shift
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$@" >> "$log" 2>&1 && return 0
-  held=$(held_suites)
+  install "$@" && return 0
   [ -n "$held" ] || return 1
   echo "$what did not resolve; trying again with" $held "held below the other suites"
   prefs=$(mktemp)
@@ -69,8 +70,7 @@ apt_install() {
   for suite in $held; do
     printf '\nPackage: *\nPin: release n=%s\nPin-Priority: 100\n' "$suite" >> "$prefs"
   done
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq -o Dir::Etc::Preferences="$prefs" \
-    "$@" >> "$log" 2>&1
+  install -o Dir::Etc::Preferences="$prefs" "$@"
   status=$?
   rm -f "$prefs"
   return $status
@@ -83,7 +83,6 @@ if [ -n "$missing64" ] && ! apt_install "The tool chain" $VELKARON_PACKAGES; the
 fi
 if [ -n "$(missing $VELKARON_NEEDED32)" ]; then
   reason="apt: $(grep '^E: ' "$log" | tail -1)"
-  held=$(held_suites)
   # Typically libraries installed earlier from that suite, whose i386 halves it cannot offer.
   [ -z "$held" ] || reason="$reason; the i386 index of $(echo $held) could not be fetched"
   echo "32-bit Wine could not be installed ($reason)" > "$state/wine32-unavailable"
