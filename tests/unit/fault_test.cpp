@@ -44,6 +44,15 @@ namespace {
 using namespace testing_support;
 using velkaron::platform::SystemCall;
 
+// What the n-th call of a planned stand-in does: the plan's n-th letter ('F' fails, 'S' is short
+// by one byte), or '.' (the real call) past its end.
+const char* gPlan = "";
+int gPlanned = 0;
+char NextStep() {
+    const int n = gPlanned++;
+    return n < static_cast<int>(std::strlen(gPlan)) ? gPlan[n] : '.';
+}
+
 // The library's state as the loader would leave it, with one field and the given options.
 class Faults : public testing::Test {
 protected:
@@ -84,6 +93,17 @@ protected:
     std::string Stream() {
         std::string bytes;
         return GetStream(file, "Comment", bytes) ? bytes : "<absent>";
+    }
+    // The stream as before says ("<absent>": none), the file's time the original one, a new plan.
+    void Prepare(const std::string& before, const char* plan) {
+        if (before == "<absent>") {
+            RemoveStream(file, "Comment");
+        } else {
+            PutStream(file, "Comment", before);
+        }
+        SetWriteTime(file, original);
+        gPlan = plan;
+        gPlanned = 0;
     }
     static void Inject(const char* name, SystemCall call) {
         ASSERT_TRUE(velkaron::platform::SetSystemCall(name, call)) << name;
@@ -169,14 +189,6 @@ HANDLE WINAPI FailingCreateFileW(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, D
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
 }
-// What the n-th call of a planned stand-in does: the plan's n-th letter, 'F' fails, 'S' is short
-// by one byte, anything else (or past the plan's end) is the real call.
-const char* gPlan = "";
-int gPlanned = 0;
-char NextStep() {
-    const int n = gPlanned++;
-    return n < static_cast<int>(std::strlen(gPlan)) ? gPlan[n] : '.';
-}
 BOOL WINAPI PlannedWriteFile(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED o) {
     switch (NextStep()) {
         case 'F':
@@ -247,15 +259,8 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.before == "<absent>") {
-            RemoveStream(file, "Comment");
-        } else {
-            PutStream(file, "Comment", c.before);
-        }
-        SetWriteTime(file, original);
+        Prepare(c.before, c.plan);
         gOpen = 0;
-        gPlan = c.plan;
-        gPlanned = 0;
         Inject("CloseHandle", Call(CountingCloseHandle));
         if (std::string(c.call) != "CreateFileW") Inject("CreateFileW", Call(CountingCreateFileW));
         Inject(c.call, c.replacement);
@@ -338,10 +343,8 @@ int FailingSetxattr(const char*, const char*, const void*, size_t, int) {
     return -1;
 }
 // A file system that does not keep the old value: FUSE's magic number in place of the real one,
-// and a setxattr that empties the attribute before it runs out of room, as ntfs-3g's does (per
-// gPlan: 'F' fails so, anything else is the real call).
-const char* gPlan = "";
-int gPlanned = 0;
+// and a setxattr that empties the attribute before it runs out of room, as ntfs-3g's does, when
+// its plan says 'F'.
 int FuseStatfs(const char* path, struct statfs* volume) {
     const int rc = statfs(path, volume);
     volume->f_type = 0x65735546;
@@ -352,8 +355,7 @@ int FailingStatfs(const char*, struct statfs*) {
     return -1;
 }
 int EmptyingSetxattr(const char* path, const char* name, const void* value, size_t size, int flags) {
-    const int n = gPlanned++;
-    if (n >= static_cast<int>(std::strlen(gPlan)) || gPlan[n] != 'F') return setxattr(path, name, value, size, flags);
+    if (NextStep() != 'F') return setxattr(path, name, value, size, flags);
     setxattr(path, name, "", 0, 0);
     errno = ENOSPC;
     return -1;
@@ -399,14 +401,7 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.before == "<absent>") {
-            RemoveStream(file, "Comment");
-        } else {
-            PutStream(file, "Comment", c.before);
-        }
-        SetWriteTime(file, original);
-        gPlan = c.plan;
-        gPlanned = 0;
+        Prepare(c.before, c.plan);
         if (c.statfs != nullptr) Inject("statfs", c.statfs);
         Inject(c.call, c.replacement);
         EXPECT_EQ(Set(u"new value"), -2);
