@@ -2,10 +2,6 @@
 
 #include <cstdint>
 
-#include "platform/ascii_blocks.h"
-#include "platform/mixed_blocks.h"
-#include "platform/utf8_form.h"
-
 namespace velkaron::platform {
 namespace {
 
@@ -119,67 +115,27 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
     return static_cast<std::size_t>(out - start);
 }
 
-// One character of in (a unit, or a surrogate pair) as UTF-8 at out; both move past it.
-static void EncodeUtf8Character(const char16_t*& in, const char16_t* const end, char*& out) {
-    const std::uint32_t c = *in++;
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (c >> 6));
-        out[1] = static_cast<char>(0x80 | (c & 0x3F));
-        out += 2;
-    } else if (c - 0xD800 >= 0x800) {  // not a surrogate
-        out[0] = static_cast<char>(0xE0 | (c >> 12));
-        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (c & 0x3F));
-        out += 3;
-    } else if (c <= 0xDBFF && in != end && *in - 0xDC00u < 0x400) {
-        out = PutUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (*in++ - 0xDC00u));
-    } else {
-        out = PutUtf8(out, 0xFFFD);  // a lone surrogate
-    }
-}
-
 std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
-    // Runs of ASCII go up to sixteen units a step and runs of two-byte characters eight, while a
-    // block of eight is left; anything else, and the last few units, go one character at a time.
-    // A step writes its whole block, but never past three bytes a unit of what it read, so it
-    // stays inside out's room.
-    const std::size_t ascii = NarrowAsciiRun(text.data(), text.size(), start);
-    if (ascii == text.size()) return ascii;
-    const char16_t* in = text.data() + ascii;
-    const char16_t* const end = text.data() + text.size();
-    char* out = start + ascii;
-    if (UseMixedBlocks != MixedBlocks::None) {
-        // Where the machine packs the forms of mixed runs together: all but surrogates there.
-        while (in != end) {
-            const MixedProgress done = MixedRunToUtf8(text.data(), in, end, out);
-            in = done.in;
-            out = done.out;
-            if (in != end) EncodeUtf8Character(in, end, out);
+    char* out = start;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c - 0xD800 < 0x800) {
+            // A surrogate pair is one character; a lone surrogate becomes U+FFFD.
+            if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] - 0xDC00u < 0x400) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+            } else {
+                c = 0xFFFD;
+            }
         }
-        return static_cast<std::size_t>(out - start);
-    }
-    while (end - in >= 8) {
-        // The first unit tells which run starts here.
-        if (*in - 1u < 0x7F) {
-            const unsigned run = end - in >= 16 ? NarrowAscii16(in, out) : NarrowAscii8(in, out);
-            in += run;
-            out += run;
-        } else if (*in - 0x80u < 0x780 && in[1] - 0x80u < 0x780) {  // one alone goes faster below
-            const unsigned run = TwoByteUtf8Forms8(in, out);
-            in += run;
-            out += 2 * run;
-        } else {
-            EncodeUtf8Character(in, end, out);
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+            continue;
         }
-    }
-    while (in != end) {
-        if (*in < 0x80) {
-            *out++ = static_cast<char>(*in++);
-        } else {
-            EncodeUtf8Character(in, end, out);
-        }
+        // The lead byte, then six bits a continuation byte, the highest first.
+        constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+        const int trail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        *out++ = static_cast<char>(kLead[trail] | (c >> (6 * trail)));
+        for (int k = trail - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
     }
     return static_cast<std::size_t>(out - start);
 }

@@ -17,10 +17,8 @@ extern "C" std::int32_t VELKARON_CALL ContentSetValue(char*, std::int32_t, std::
 }
 
 // Every value is slow to get: a call that offers to wait is answered "deferred" at once, without
-// looking at anything, and the host asks again without that flag. The two value exports are
-// built flat: every step of a read or a write that the compiler can see is inlined into them,
-// so a call costs one stack frame instead of five.
-extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL
+// looking at anything, and the host asks again without that flag.
+extern "C" std::int32_t VELKARON_CALL
 ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, void* fieldValue, std::int32_t maxLen,
                  std::int32_t flags) {
     using namespace velkaron;
@@ -35,7 +33,7 @@ ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, void
 
 // Writes take no lock: the configuration they read never changes after load, and the stream's
 // own unshared open keeps a read and a write of it apart.
-extern "C" [[gnu::flatten]] VELKARON_BUILT_PER_MACHINE std::int32_t VELKARON_CALL
+extern "C" std::int32_t VELKARON_CALL
 ContentSetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, std::int32_t, void* fieldValue,
                  std::int32_t) {
     using namespace velkaron;

@@ -16,16 +16,6 @@
 #define VELKARON_EXPORT __attribute__((visibility("default")))
 #endif
 
-// The value exports built twice on x86-64 Linux: for any such processor, and for those of about
-// the last ten years (AVX2 and the newer bit instructions, level v3), where the same code takes
-// fewer instructions. The loader binds each export to the build the processor runs. Not in the
-// thread checker's builds: its runtime is not up yet when the loader makes that choice.
-#if defined(__x86_64__) && defined(__ELF__) && !defined(__SANITIZE_THREAD__)
-#define VELKARON_BUILT_PER_MACHINE __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define VELKARON_BUILT_PER_MACHINE
-#endif
-
 extern "C" {
 
 VELKARON_EXPORT std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fieldIndex,

@@ -19,9 +19,8 @@ std::u16string_view HostText(const char16_t* text);
 bool IsUtf8Text(std::string_view bytes, bool allowCutTail);
 
 // bytes as UTF-8 when readUtf8 is on and they pass the test, else in the ANSI code page, written
-// to out (room for bytes.size() units); returns the units written. mayHoldZero, when given, is
-// set false when the bytes are known to hold no zero byte (so the text holds no zero unit).
-std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, bool* mayHoldZero = nullptr);
+// to out (room for bytes.size() units); returns the units written.
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out);
 
 // value as UTF-8 or in the ANSI code page (its default character for what it cannot hold), no
 // byte-order mark, written to out (room for 3 * value.size() bytes); returns the bytes written.

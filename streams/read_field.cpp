@@ -24,10 +24,8 @@ std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t
 }
 
 // Contents that may decode to more than the host's buffer holds, or a buffer that is not aligned
-// for UTF-16: decoded into a buffer of their own, then copied. Kept out of line, so that the usual
-// read carries neither its buffer nor its registers.
-[[gnu::noinline]] std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize,
-                                                   void* valueBuffer) {
+// for UTF-16: decoded into a buffer of their own, then copied.
+std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize, void* valueBuffer) {
     SmallBuffer<char16_t, 4096> decoded;
     const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
     if (count == 0) return kFieldEmpty;
@@ -65,12 +63,9 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
         if (contents.size() < hostUnits &&
             reinterpret_cast<std::uintptr_t>(valueBuffer) % alignof(char16_t) == 0) {
             auto* text = static_cast<char16_t*>(valueBuffer);
-            bool mayHoldZero;
-            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text, &mayHoldZero);
+            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
             if (count == 0) return kFieldEmpty;
-            // A text decoded from bytes without a zero byte holds no zero unit (no encoding makes
-            // one of anything else), so it needs no search.
-            text[mayHoldZero ? DeliveredUnits(text, count, bufferSize) : std::min(count, Room(bufferSize))] = u'\0';
+            text[DeliveredUnits(text, count, bufferSize)] = u'\0';
             return kFieldWideString;
         }
         return DeliverDecodedAside(contents, bufferSize, valueBuffer);

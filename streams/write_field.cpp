@@ -34,13 +34,6 @@ std::int32_t StoreText(std::u16string_view file, const platform::StreamName& str
     return stored ? kValueStored : kFileError;
 }
 
-// A text with typed line breaks, stored with CR LF in their place. Kept out of line, so that an
-// ordinary write carries no string of its own.
-[[gnu::noinline]] std::int32_t StoreSubstituted(std::u16string_view file, const platform::StreamName& stream,
-                                                std::u16string_view text) {
-    return StoreText(file, stream, SubstituteLineBreaks(text));
-}
-
 }  // namespace
 
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
@@ -48,7 +41,9 @@ std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, 
     if (field == nullptr) return kNoSuchField;
     if (field->Refused) return kFileError;
     const std::u16string_view file = HostText(fileName), text = HostText(value);
-    if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) return StoreSubstituted(file, field->OsStream, text);
+    if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) {
+        return StoreText(file, field->OsStream, SubstituteLineBreaks(text));
+    }
     return StoreText(file, field->OsStream, text);
 }
 

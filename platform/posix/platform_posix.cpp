@@ -152,9 +152,8 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(
 StreamName MakeStreamName(std::u16string_view stream) { return {{}, "user." + EncodeUtf8(stream)}; }
 
 // An attribute larger than the buffer's first offer: measured and read into a buffer of its size.
-// It may shrink after it was measured (fine) or grow (ERANGE again: measure again). Kept out of
-// line, so that the usual read carries none of it.
-[[gnu::noinline]] static ssize_t ReadLargeAttribute(const char* path, const char* name, StreamBytes& bytes) {
+// It may shrink after it was measured (fine) or grow (ERANGE again: measure again).
+static ssize_t ReadLargeAttribute(const char* path, const char* name, StreamBytes& bytes) {
     ssize_t got = -1;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const ssize_t size = osGetxattr(path, name, nullptr, 0);

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "platform/codepage.h"
-#include "platform/mixed_blocks.h"
 #include "tests/unit/codepage_fixtures.h"
 
 namespace {
@@ -39,29 +37,6 @@ TEST(Utf8, EncodesLoneSurrogatesAsReplacement) {
         {std::u16string{char16_t(0xDC00), char16_t(0xD800)}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const Case& c : cases) EXPECT_EQ(EncodeUtf8(c.text), c.bytes) << Hex(c.text);
-}
-
-// Texts long enough for the mixed-run steps and their last blocks, with every kind of unit at every
-// place: the steps must write what the unit-by-unit encoder writes.
-TEST(Utf8, MixedRunsEncodeAsUnitByUnit) {
-    using velkaron::MixedBlocks;
-    std::mt19937 random(11);
-    const char16_t pool[] = {u'a', u'z', 0x80, 0xE9, 0x7FF, 0x7F, 0, 0x800, 0xFFFF, 0xD800, 0xDC00};
-    const MixedBlocks machine = velkaron::UseMixedBlocks;
-    for (int i = 0; i < 20000; ++i) {
-        std::u16string text(1 + random() % 40, u'a');
-        for (char16_t& c : text) c = pool[random() % (i % 2 ? 5 : sizeof pool / sizeof pool[0])];
-        velkaron::UseMixedBlocks = MixedBlocks::None;
-        const std::string plain = EncodeUtf8(text);
-        // Every way the machine can run, the older forms too where it has the newer.
-        for (MixedBlocks way : {MixedBlocks::Shuffle, MixedBlocks::ThreeOperand}) {
-            if (way > machine) continue;
-            velkaron::UseMixedBlocks = way;
-            const std::string mixed = EncodeUtf8(text);
-            velkaron::UseMixedBlocks = machine;
-            ASSERT_EQ(mixed, plain) << Hex(text);
-        }
-    }
 }
 
 TEST(Windows1252, RoundTripsEveryByte) {
