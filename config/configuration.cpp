@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "config/profile.h"
 #include "platform/platform.h"
 
 namespace velkaron {
@@ -73,10 +74,10 @@ void LoadConfiguration() {
         if (!platform::FileExists(iniPath) && platform::FileExists(samplePath)) {
             platform::CopyFileNoOverwrite(samplePath, iniPath);  // a failed copy reads as no file
         }
-        const platform::ProfileHandle ini = platform::OpenProfile(iniPath);
+        const IniFile ini = OpenIni(iniPath);
         config = ReadConfiguration([&](const std::u16string& section, const std::u16string& key,
                                        const std::u16string& fallback) {
-            return platform::ReadProfileString(*ini, section, key, fallback, kIniValueUnits);
+            return ReadIni(ini, section, key, fallback, kIniValueUnits);
         });
     }
     const bool noFields = config.fields.empty();

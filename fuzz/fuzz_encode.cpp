@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/codepage.h"
-#include "streams/encoding.h"
+#include "platform/linux/codepage.h"
+#include "text/encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace velkaron;

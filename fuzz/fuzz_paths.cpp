@@ -5,10 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "streams/addressing.h"
+#include "platform/win32/long_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace velkaron;
+    using namespace velkaron::platform;
     std::u16string name(size / 2, u'\0');
     if (!name.empty()) std::memcpy(name.data(), data, name.size() * 2);
     const std::u16string longPath = ToLongPath(name);

@@ -1,10 +1,9 @@
 // The operating-system layer: every call into the OS that the plug-in makes goes through the
-// functions declared here. One implementation per OS (win32/, posix/) is chosen by the build.
+// functions declared here. One implementation per OS (win32/, linux/) is chosen by the build.
 // All strings are UTF-16; paths are the host's paths, in the OS's own form.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,24 +26,20 @@ bool FileExists(const std::u16string& path);
 // that fails half-way leaves no target behind.
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target);
 
+// Reads the whole file at path into bytes; false when it cannot be opened or read.
+bool ReadWholeFile(const std::u16string& path, std::string& bytes);
+
 // --- Private-profile (INI) files ----------------------------------------------------------
 
-// An INI file opened for lookups. On Windows the system's reader is asked key by key; elsewhere
-// the file is read and parsed once, here.
-struct Profile;
-struct ProfileDeleter {
-    void operator()(Profile* profile) const noexcept;
-};
-using ProfileHandle = std::unique_ptr<Profile, ProfileDeleter>;
+// Whether the system has a reader of INI files that opens path: on Windows, for paths shorter
+// than MAX_PATH; on Linux, never. Where it has none, the caller parses the file itself.
+bool SystemProfileReaderOpens(const std::u16string& path);
 
-// Never fails: a missing or unreadable file behaves as an empty one.
-ProfileHandle OpenProfile(const std::u16string& path);
-
-// The value of key in section, or fallback (less its trailing spaces) when there is none; cut to
-// bufferUnits - 1 UTF-16 units, as a reader with a buffer of that size would deliver it.
-std::u16string ReadProfileString(const Profile& profile, const std::u16string& section,
-                                 const std::u16string& key, const std::u16string& fallback,
-                                 std::size_t bufferUnits);
+// The system reader's value of key in section, or fallback (less its trailing spaces) when there
+// is none, cut to bufferUnits - 1 UTF-16 units, as a reader with a buffer of that size delivers it.
+std::u16string ReadSystemProfileString(const std::u16string& path, const std::u16string& section,
+                                       const std::u16string& key, const std::u16string& fallback,
+                                       std::size_t bufferUnits);
 
 // --- User interface -----------------------------------------------------------------------
 

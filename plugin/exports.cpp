@@ -4,7 +4,7 @@
 
 #include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
-#include "streams/field_value.h"
+#include "plugin/field_value.h"
 
 extern "C" std::int32_t VELKARON_CALL ContentGetValue(char*, std::int32_t, std::int32_t, void*,
                                                        std::int32_t, std::int32_t) {

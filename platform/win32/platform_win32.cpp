@@ -5,9 +5,8 @@
 #include <new>
 
 #include "platform/platform.h"
-#include "platform/profile.h"
 #include "platform/syscalls.h"
-#include "streams/addressing.h"
+#include "platform/win32/long_path.h"
 
 namespace velkaron::platform {
 namespace {
@@ -119,18 +118,8 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
     return CopyFileW(W(ForFileCalls(source)), W(ForFileCalls(target)), TRUE) != FALSE;
 }
 
-// The system reader cannot open a file whose path is MAX_PATH characters or longer; such a file
-// is read once and parsed by the reader the Linux build uses, which answers as the system does.
-struct Profile {
-    std::u16string path;
-    bool parsed = false;
-    ProfileData data;
-};
-
-void ProfileDeleter::operator()(Profile* profile) const noexcept { delete profile; }
-
-static bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-    Handle file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+    Handle file(CreateFileW(W(ForFileCalls(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
@@ -143,31 +132,16 @@ static bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
     return true;
 }
 
-static std::u16string DecodeAnsi(std::string_view bytes) {
-    std::u16string text(bytes.size(), u'\0');
-    text.resize(FromAnsi(bytes, text.data()));
-    return text;
-}
+bool SystemProfileReaderOpens(const std::u16string& path) { return path.size() < MAX_PATH; }
 
-ProfileHandle OpenProfile(const std::u16string& path) {
-    ProfileHandle profile(new Profile{path, false, {}});
-    if (path.size() >= MAX_PATH) {
-        std::string bytes;
-        if (ReadWholeFile(ForFileCalls(path), bytes)) profile->data = ParseProfile(bytes, DecodeAnsi);
-        profile->parsed = true;
-    }
-    return profile;
-}
-
-std::u16string ReadProfileString(const Profile& profile, const std::u16string& section,
-                                 const std::u16string& key, const std::u16string& fallback,
-                                 std::size_t bufferUnits) {
-    if (profile.parsed) return LookupProfile(profile.data, section, key, fallback, bufferUnits);
+std::u16string ReadSystemProfileString(const std::u16string& path, const std::u16string& section,
+                                       const std::u16string& key, const std::u16string& fallback,
+                                       std::size_t bufferUnits) {
     if (bufferUnits == 0) return {};
     std::u16string buffer(bufferUnits, u'\0');
     const DWORD length = GetPrivateProfileStringW(W(section), W(key), W(fallback),
                                                   reinterpret_cast<wchar_t*>(buffer.data()),
-                                                  static_cast<DWORD>(bufferUnits), W(profile.path));
+                                                  static_cast<DWORD>(bufferUnits), W(path));
     buffer.resize(length < bufferUnits ? length : bufferUnits - 1);
     return buffer.substr(0, buffer.find(u'\0'));
 }

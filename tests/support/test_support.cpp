@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 
 namespace testing_support {
 namespace {

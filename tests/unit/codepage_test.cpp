@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
+#include "text/encoding.h"
 #include "tests/unit/codepage_fixtures.h"
 
 namespace {
 
+using namespace velkaron;
 using namespace velkaron::platform;
 
 std::string Hex(const std::u16string& s) {

@@ -3,7 +3,7 @@
 #include <map>
 
 #include "config/configuration.h"
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -6,14 +6,15 @@
 
 #include <random>
 
-#include "platform/codepage.h"
-#include "platform/profile.h"
+#include "platform/linux/codepage.h"
+#include "config/profile.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/codepage_fixtures.h"
 #include "tests/unit/profile_fixtures.h"
 
 namespace {
 
+using namespace velkaron;
 using namespace velkaron::platform;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }

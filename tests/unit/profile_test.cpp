@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 #include "platform/platform.h"
-#include "platform/profile.h"
+#include "config/profile.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/profile_fixtures.h"
 
 namespace {
 
+using namespace velkaron;
 using namespace velkaron::platform;
 
 std::string Show(const std::u16string& s) { return EncodeUtf8(s); }
@@ -20,10 +21,9 @@ TEST(ProfileReader, AnswersAsTheWindowsReaderDoes) {
         const auto file = dir.path() / "test.ini";
         testing_support::WriteFile(file, fixture.bytes);
         const std::u16string path = file.u16string();
-        const ProfileHandle profile = OpenProfile(path);
+        const IniFile profile = OpenIni(path);
         for (const fixtures::Query& q : fixture.queries) {
-            EXPECT_EQ(Show(ReadProfileString(*profile, q.section, q.key,
-                                             q.fallback ? q.fallback : u"", q.buffer)),
+            EXPECT_EQ(Show(ReadIni(profile, q.section, q.key, q.fallback ? q.fallback : u"", q.buffer)),
                       Show(q.expected))
                 << "[" << Show(q.section) << "] " << Show(q.key);
         }
@@ -32,9 +32,9 @@ TEST(ProfileReader, AnswersAsTheWindowsReaderDoes) {
 
 TEST(ProfileReader, MissingFileGivesDefaults) {
     testing_support::TempDir dir;
-    const ProfileHandle profile = OpenProfile((dir.path() / "absent.ini").u16string());
-    EXPECT_EQ(ReadProfileString(*profile, u"Options", u"KeepTime", u"0", 2000), u"0");
-    EXPECT_EQ(ReadProfileString(*profile, u"Streams", u"0", u"", 2000), u"");
+    const IniFile profile = OpenIni((dir.path() / "absent.ini").u16string());
+    EXPECT_EQ(ReadIni(profile, u"Options", u"KeepTime", u"0", 2000), u"0");
+    EXPECT_EQ(ReadIni(profile, u"Streams", u"0", u"", 2000), u"");
 }
 
 // Choices where Windows and Wine differ, or that only the emulation makes: the emulation follows

@@ -4,14 +4,15 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/codepage.h"
-#include "streams/addressing.h"
-#include "streams/encoding.h"
-#include "streams/field_value.h"
+#include "platform/linux/codepage.h"
+#include "platform/win32/long_path.h"
+#include "text/encoding.h"
+#include "plugin/field_value.h"
 
 namespace {
 
 using namespace velkaron;
+using namespace velkaron::platform;
 
 std::string U8(const std::u16string& s) { return platform::EncodeUtf8(s); }
 

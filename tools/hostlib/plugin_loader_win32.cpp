@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 #include "tools/hostlib/plugin_loader.h"
 
 namespace host {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 #include "tools/hostlib/plugin_loader.h"
 
 namespace {

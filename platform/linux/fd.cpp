@@ -1,4 +1,4 @@
-#include "platform/posix/fd.h"
+#include "platform/linux/fd.h"
 
 #include <fcntl.h>
 

@@ -1,12 +1,13 @@
+#include "plugin/field_value.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "config/configuration.h"
-#include "platform/platform.h"
 #include "platform/small_buffer.h"
 #include "plugin/result_codes.h"
-#include "streams/encoding.h"
-#include "streams/field_value.h"
+#include "streams/field_stream.h"
+#include "text/encoding.h"
 
 namespace velkaron {
 
@@ -51,8 +52,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
         platform::StreamBytes bytes;
-        if (!platform::ReadStream(HostText(fileName), field->OsStream,
-                                  static_cast<std::size_t>(bufferSize), bytes) ||
+        if (!ReadFieldStream(HostText(fileName), *field, static_cast<std::size_t>(bufferSize), bytes) ||
             bytes.size() == 0) {
             return kFieldEmpty;
         }
@@ -72,6 +72,17 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     } catch (...) {
         return kFieldEmpty;  // out of memory: the field reads as empty
     }
+}
+
+std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
+    const TFieldsRec* field = FieldAt(fieldIndex);
+    if (field == nullptr) return kNoSuchField;
+    if (field->Refused) return kFileError;
+    const std::u16string_view file = HostText(fileName), text = HostText(value);
+    const bool stored = PluginOptions.SubstituteChars && HasTypedLineBreak(text)
+                            ? StoreFieldText(file, *field, SubstituteLineBreaks(text))
+                            : StoreFieldText(file, *field, text);
+    return stored ? kValueStored : kFileError;
 }
 
 }  // namespace velkaron

@@ -1,5 +1,5 @@
-// How a host file name and a stream name become the name Windows opens. Pure string rules: the
-// Windows OS layer uses them, and they are tested on every build.
+// How a host file name and a stream name become the name the Windows file functions open: pure
+// string rules, built into the tests and the fuzzer of every build too.
 #pragma once
 
 #include <string>
@@ -7,7 +7,7 @@
 
 #include "platform/small_buffer.h"
 
-namespace velkaron {
+namespace velkaron::platform {
 
 // A name for the Windows file functions: zero-terminated UTF-16, on the stack unless it is long.
 using WideName = SmallBuffer<char16_t, 1024>;
@@ -19,4 +19,4 @@ std::u16string ToLongPath(std::u16string_view fileName);
 // ToLongPath(fileName) + ":" + stream, zero-terminated, built in out; returns its first unit.
 const char16_t* BuildStreamPath(std::u16string_view fileName, std::u16string_view stream, WideName& out);
 
-}  // namespace velkaron
+}  // namespace velkaron::platform

@@ -1,4 +1,5 @@
-// Stream contents are bytes, UTF-8 or the ANSI code page; values are UTF-16.
+// Stream contents are bytes, UTF-8 or the ANSI code page; values are UTF-16. Pure conversions,
+// but for the system's ANSI and UTF-8 converters.
 #pragma once
 
 #include <cstdint>
@@ -31,5 +32,8 @@ bool HasTypedLineBreak(std::u16string_view value);
 
 // Every backslash-n pair typed in a value becomes CR LF.
 std::u16string SubstituteLineBreaks(std::u16string_view value);
+
+// UTF-16LE bytes (an odd last byte is dropped) to text.
+std::u16string DecodeUtf16Le(const std::string& bytes);
 
 }  // namespace velkaron

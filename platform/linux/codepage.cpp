@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 
 #include <cstdint>
 
@@ -151,16 +151,6 @@ std::u16string DecodeUtf8(std::string_view bytes) {
 }
 std::string EncodeUtf8(std::u16string_view text) {
     return Converted<std::string, std::u16string_view>(text, text.size() * 3, EncodeUtf8);
-}
-
-std::u16string DecodeUtf16Le(const std::string& bytes) {
-    std::u16string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                            (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    }
-    return out;
 }
 
 }  // namespace velkaron::platform

@@ -1,5 +1,5 @@
-// The OS layer for Linux and other POSIX hosts. Paths travel as UTF-16 and meet the OS as UTF-8;
-// the ANSI code page is Windows-1252; INI files are parsed by the Windows-compatible reader.
+// The OS layer for Linux. Paths travel as UTF-16 and meet the OS as UTF-8; the ANSI code page is
+// Windows-1252; there is no system INI reader.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -17,10 +17,9 @@
 #include <cstdio>
 #include <new>
 
-#include "platform/codepage.h"
+#include "platform/linux/codepage.h"
 #include "platform/platform.h"
-#include "platform/posix/fd.h"
-#include "platform/profile.h"
+#include "platform/linux/fd.h"
 #include "platform/syscalls.h"
 
 namespace velkaron::platform {
@@ -118,24 +117,16 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
     return ok;
 }
 
-struct Profile {
-    ProfileData data;
-};
-
-void ProfileDeleter::operator()(Profile* profile) const noexcept { delete profile; }
-
-ProfileHandle OpenProfile(const std::u16string& path) {
-    ProfileHandle profile(new Profile);
-    std::string bytes;
+bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
     NativeName name;
-    if (ReadWholeFile(ToNative(path, name), bytes)) profile->data = ParseProfile(bytes);
-    return profile;
+    return ReadWholeFile(ToNative(path, name), bytes);
 }
 
-std::u16string ReadProfileString(const Profile& profile, const std::u16string& section,
-                                 const std::u16string& key, const std::u16string& fallback,
-                                 std::size_t bufferUnits) {
-    return LookupProfile(profile.data, section, key, fallback, bufferUnits);
+// No system reader: the caller parses INI files itself.
+bool SystemProfileReaderOpens(const std::u16string&) { return false; }
+std::u16string ReadSystemProfileString(const std::u16string&, const std::u16string&, const std::u16string&,
+                                       const std::u16string&, std::size_t) {
+    return {};
 }
 
 void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {

@@ -1,6 +1,6 @@
-// Code-page conversions written to give, byte for byte, what the Windows converters give:
-// Windows-1252 (the ANSI code page of the Linux build) and UTF-8. Pure functions, no OS calls;
-// the Linux build uses them in place of the system converters.
+// The Linux build's converters, written to give byte for byte what the Windows converters give:
+// Windows-1252 (its ANSI code page) and UTF-8. Under Wine the tests compare them with the real
+// ones; the Windows builds call the system's.
 #pragma once
 
 #include <cstddef>
@@ -32,8 +32,5 @@ std::size_t DecodeWindows1252(std::string_view bytes, char16_t* out);
 std::size_t EncodeWindows1252(std::u16string_view text, char* out);
 std::size_t DecodeUtf8(std::string_view bytes, char16_t* out);
 std::size_t EncodeUtf8(std::u16string_view text, char* out);
-
-// UTF-16LE bytes (an odd last byte is dropped) to text, and back.
-std::u16string DecodeUtf16Le(const std::string& bytes);
 
 }  // namespace velkaron::platform

@@ -1,5 +1,5 @@
-// A private-profile (INI) reader that answers the way the Windows reader does. Pure functions,
-// no OS calls: the Linux build reads the file's bytes and hands them here.
+// A private-profile (INI) reader that answers the way the Windows reader does: the Linux build's
+// only reader, and the Windows builds' where the system's cannot open the file.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/codepage.h"
 
-namespace velkaron::platform {
+namespace velkaron {
 
 struct ProfileSection {
     std::u16string name;
@@ -21,9 +20,8 @@ struct ProfileData {
 };
 
 // Parses a whole file. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; anything else is
-// in the ANSI code page, decoded by decodeAnsi.
-using AnsiDecoder = std::u16string (*)(std::string_view);
-ProfileData ParseProfile(const std::string& fileBytes, AnsiDecoder decodeAnsi = DecodeWindows1252);
+// in the ANSI code page.
+ProfileData ParseProfile(const std::string& fileBytes);
 
 // The first section named section (ASCII case-insensitively) is the only one searched, and the
 // first key named key in it wins. Without one, the result is fallback less its trailing spaces.
@@ -32,4 +30,16 @@ std::u16string LookupProfile(const ProfileData& data, const std::u16string& sect
                              const std::u16string& key, const std::u16string& fallback,
                              std::size_t bufferUnits);
 
-}  // namespace velkaron::platform
+// An INI file opened for lookups by this build's reader: the system's where it opens the file,
+// which is then asked key by key; else the one above, over the file read once. A missing or
+// unreadable file reads as an empty one.
+struct IniFile {
+    std::u16string path;
+    bool system = false;
+    ProfileData parsed;
+};
+IniFile OpenIni(const std::u16string& path);
+std::u16string ReadIni(const IniFile& ini, const std::u16string& section, const std::u16string& key,
+                       const std::u16string& fallback, std::size_t bufferUnits);
+
+}  // namespace velkaron

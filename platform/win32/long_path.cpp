@@ -1,6 +1,6 @@
-#include "streams/addressing.h"
+#include "platform/win32/long_path.h"
 
-namespace velkaron {
+namespace velkaron::platform {
 
 namespace {
 // The long-path form of a name is a prefix followed by the name less its first `skip` units.
@@ -36,4 +36,4 @@ const char16_t* BuildStreamPath(std::u16string_view fileName, std::u16string_vie
     return path;
 }
 
-}  // namespace velkaron
+}  // namespace velkaron::platform

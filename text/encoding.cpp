@@ -1,4 +1,4 @@
-#include "streams/encoding.h"
+#include "text/encoding.h"
 
 #include <string>
 
@@ -75,6 +75,16 @@ std::u16string SubstituteLineBreaks(std::u16string_view value) {
         }
     }
     return result;
+}
+
+std::u16string DecodeUtf16Le(const std::string& bytes) {
+    std::u16string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                            (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return out;
 }
 
 }  // namespace velkaron

@@ -1,7 +1,9 @@
-#include "platform/profile.h"
+#include "config/profile.h"
 
+#include "platform/platform.h"
+#include "text/encoding.h"
 
-namespace velkaron::platform {
+namespace velkaron {
 namespace {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\v'; }
@@ -23,7 +25,14 @@ bool SameName(const std::u16string& a, const std::u16string& b) {
     return true;
 }
 
-std::u16string DecodeProfileText(const std::string& bytes, AnsiDecoder decodeAnsi) {
+// bytes through one of the system's decoders.
+std::u16string Decoded(std::string_view bytes, std::size_t (*decode)(std::string_view, char16_t*)) {
+    std::u16string text(bytes.size(), u'\0');
+    text.resize(decode(bytes, text.data()));
+    return text;
+}
+
+std::u16string DecodeProfileText(const std::string& bytes) {
     auto starts = [&](const char* bom, std::size_t n) { return bytes.compare(0, n, bom, n) == 0; };
     if (starts("\xFF\xFE", 2)) return DecodeUtf16Le(bytes.substr(2));
     if (starts("\xFE\xFF", 2)) {
@@ -31,8 +40,8 @@ std::u16string DecodeProfileText(const std::string& bytes, AnsiDecoder decodeAns
         for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
         return DecodeUtf16Le(swapped);
     }
-    if (starts("\xEF\xBB\xBF", 3)) return DecodeUtf8(bytes.substr(3));
-    return decodeAnsi(bytes);
+    if (starts("\xEF\xBB\xBF", 3)) return Decoded(std::string_view(bytes).substr(3), platform::FromUtf8);
+    return Decoded(bytes, platform::FromAnsi);
 }
 
 // One pair of matching outer quotes, single or double, is removed.
@@ -70,8 +79,8 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferUnits) {
 
 }  // namespace
 
-ProfileData ParseProfile(const std::string& fileBytes, AnsiDecoder decodeAnsi) {
-    const std::u16string text = DecodeProfileText(fileBytes, decodeAnsi);
+ProfileData ParseProfile(const std::string& fileBytes) {
+    const std::u16string text = DecodeProfileText(fileBytes);
     ProfileData data;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -101,4 +110,17 @@ std::u16string LookupProfile(const ProfileData& data, const std::u16string& sect
     return CutToBuffer(fallback.substr(0, end), bufferUnits);
 }
 
-}  // namespace velkaron::platform
+IniFile OpenIni(const std::u16string& path) {
+    IniFile ini{path, platform::SystemProfileReaderOpens(path), {}};
+    std::string bytes;
+    if (!ini.system && platform::ReadWholeFile(path, bytes)) ini.parsed = ParseProfile(bytes);
+    return ini;
+}
+
+std::u16string ReadIni(const IniFile& ini, const std::u16string& section, const std::u16string& key,
+                       const std::u16string& fallback, std::size_t bufferUnits) {
+    return ini.system ? platform::ReadSystemProfileString(ini.path, section, key, fallback, bufferUnits)
+                      : LookupProfile(ini.parsed, section, key, fallback, bufferUnits);
+}
+
+}  // namespace velkaron

@@ -1,4 +1,5 @@
-// Reading and writing a field's value: the work behind ContentGetValueW and ContentSetValueW.
+// A field's value as the host gets and sets it: the work behind ContentGetValueW and
+// ContentSetValueW, with the host's result codes and buffer rules.
 #pragma once
 
 #include <cstdint>

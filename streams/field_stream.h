@@ -1,0 +1,21 @@
+// A field's stream: read, and replaced or removed with the file's last-write time kept when asked.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "config/configuration.h"
+#include "platform/platform.h"
+
+namespace velkaron {
+
+// Reads at most maxBytes of the field's stream of file. False when it cannot be read.
+bool ReadFieldStream(std::u16string_view file, const TFieldsRec& field, std::size_t maxBytes,
+                     platform::StreamBytes& bytes);
+
+// text (UTF-16) as the field's stream of file, encoded as the options say; an empty text removes
+// the stream. With KeepTime the last-write time is put back, after a failed change too. False
+// when the change failed, which then left the stream as it was.
+bool StoreFieldText(std::u16string_view file, const TFieldsRec& field, std::u16string_view text);
+
+}  // namespace velkaron
