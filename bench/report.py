@@ -45,7 +45,7 @@ def native_figures(path):
     figures = {"folder_files": 10000, "allocs_per_read": runs["BM_Read"]["allocs_per_call"],
                "deferred_ns": runs["BM_ReadDeferred"]["real_time"], "control_ratio": runs["BM_Control"]["ratio"]}
     for key, name in (("read", "BM_Read"), ("folder", "BM_Folder"), ("write", "BM_Write"),
-                      ("keeptime", "BM_WriteKeepTime"), ("load", "BM_Load")):
+                      ("safety", "BM_WriteSafety"), ("keeptime", "BM_WriteKeepTime"), ("load", "BM_Load")):
         figures[key] = pair(name)
     memory = runs["BM_ResidentMemory"]
     figures.update(rss_calls=memory["iterations"], rss_before_kib=memory["rss_before_kib"],
@@ -78,7 +78,7 @@ def fmt_ns(v):
     return f"{v:,.1f} ns"
 
 
-def rows_for(build, f, floor_read, floor_write, floor_folder):
+def rows_for(build, f, floor_read, floor_write, floor_unsafe, floor_folder):
     """(figure, build, plug-in, floor, against, ratio, goal, verdict) for one build."""
     rows = []
 
@@ -104,6 +104,9 @@ def rows_for(build, f, floor_read, floor_write, floor_folder):
     if "open_mode" in f:
         ratio_row("4. the floor's open for reading and writing, as the plug-in must open", f["open_mode"],
                   "a write-only open", None)
+    if "safety" in f:
+        ratio_row("4. what keeping the old value costs: the safe floor against a plain overwrite", f["safety"],
+                  floor_unsafe, None)
     ratio_row("4. write, KeepTime on (its extra cost)", f["keeptime"], "write, KeepTime off", None)
     ratio_row("5. load with 100 fields", f["load"], "load with 1 field", None)
     allocs = f.get("allocs_per_read")
@@ -159,13 +162,14 @@ def main():
     wine = {64: args[2] if len(args) > 2 else "-", 32: args[3] if len(args) > 3 else "-"}
 
     figures, ctx = native_figures(native)
-    rows = rows_for("Linux .so", figures, "getxattr", "setxattr", "getxattr per field")
+    rows = rows_for("Linux .so", figures, "getxattr", "statfs+setxattr", "setxattr", "getxattr per field")
     if "--callgrind" in options:
         rows += instruction_rows(options["--callgrind"])
     for bits, build in ((64, "Wine .w64"), (32, "Wine .wdx (emulated i386)" if emulated32 else "Wine .wdx")):
         if wine[bits] != "-":
             rows += rows_for(build, wine_figures(wine[bits]), "CreateFileW+ReadFile+CloseHandle",
-                             "CreateFileW (read+write)+WriteFile+CloseHandle", "open+read+close per field")
+                             "CreateFileW (read+write)+WriteFile+CloseHandle",
+                             "CreateFileW (create always)+WriteFile+CloseHandle", "open+read+close per field")
 
     lines = [
         "# Benchmark results",
