@@ -86,27 +86,29 @@ bool Put(const std::wstring& path, const std::string& bytes, DWORD disposition =
 // least: opens it for reading and writing, creating it if need be; when it was there, reads the
 // old bytes the new ones will cover (kept to put back, up to kBufferBytes); sets the new end
 // before writing when the value grows, after when it shrinks (neither when the lengths match);
-// writes from the start. False when a call fails.
+// writes from the start (its offset given with the write). False when a call fails.
 bool SafePut(const std::wstring& path, const std::string& bytes) {
     Handle handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.ok()) return false;
-    LARGE_INTEGER oldSize{}, newSize{}, start{};
-    newSize.QuadPart = static_cast<LONGLONG>(bytes.size());
+    LARGE_INTEGER oldSize{};
     char old[kBufferBytes];
     DWORD read = 0, written = 0;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         if (!GetFileSizeEx(handle.h, &oldSize)) return false;
-        const auto covered = std::min<LONGLONG>({oldSize.QuadPart, newSize.QuadPart, kBufferBytes});
+        const auto covered = std::min<LONGLONG>({oldSize.QuadPart, static_cast<LONGLONG>(bytes.size()), kBufferBytes});
         if (!ReadFile(handle.h, old, static_cast<DWORD>(covered), &read, nullptr)) return false;
     }
     const auto setEnd = [&] {
-        return SetFilePointerEx(handle.h, newSize, nullptr, FILE_BEGIN) && SetEndOfFile(handle.h);
+        FILE_END_OF_FILE_INFO end;
+        end.EndOfFile.QuadPart = static_cast<LONGLONG>(bytes.size());
+        return SetFileInformationByHandle(handle.h, FileEndOfFileInfo, &end, sizeof end) != FALSE;
     };
-    return (newSize.QuadPart <= oldSize.QuadPart || setEnd()) &&
-           SetFilePointerEx(handle.h, start, nullptr, FILE_BEGIN) &&
-           WriteFile(handle.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size() && (newSize.QuadPart >= oldSize.QuadPart || setEnd());
+    OVERLAPPED start{};
+    const auto size = static_cast<LONGLONG>(bytes.size());
+    return (size <= oldSize.QuadPart || setEnd()) &&
+           WriteFile(handle.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &start) &&
+           written == bytes.size() && (size >= oldSize.QuadPart || setEnd());
 }
 
 // Reads up to kBufferBytes of a stream: the bytes read, or -1 when it cannot be opened or read.
