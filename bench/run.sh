@@ -46,4 +46,4 @@ case $WINE_ROUTE in
   none) skipped="$(wine_refused)." ;;
 esac
 /usr/bin/python3 bench/report.py bench/results.md build/bench/results.json build/bench-win64/results.json \
-  $wine32 ${skipped:+--skipped32 "$skipped"} --wine32-route "$WINE_ROUTE" --callgrind $counts --readme README.md
+  $wine32 ${skipped:+--skipped32 "$skipped"} --wine32-route "$WINE_ROUTE" --callgrind $counts
