@@ -53,6 +53,13 @@ std::u16string_view HostText(const char16_t* text) {
 }
 
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
+    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every ANSI
+    // code page: it is widened as it is, without the UTF-8 test or a code-page call.
+    std::size_t ascii = 0;
+    for (; ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) - 1u < 0x7F; ++ascii) {
+        out[ascii] = static_cast<char16_t>(bytes[ascii]);
+    }
+    if (ascii == bytes.size()) return ascii;
     if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
     return platform::FromAnsi(bytes, out);
 }

@@ -119,6 +119,10 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     char* out = start;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t c = text[i];
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+            continue;
+        }
         if (c - 0xD800 < 0x800) {
             // A surrogate pair is one character; a lone surrogate becomes U+FFFD.
             if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] - 0xDC00u < 0x400) {
@@ -126,10 +130,6 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
             } else {
                 c = 0xFFFD;
             }
-        }
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-            continue;
         }
         // The lead byte, then six bits a continuation byte, the highest first.
         constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
