@@ -13,7 +13,8 @@
 #     stream written for a missing file creates the file. Fields written through plughost with
 #     KeepTime on keep the time of files and folders exactly; then the whole plug-in suite runs
 #     with its scratch folders on the volume; after unmounting, the streams hold exactly the bytes
-#     written and cleared ones are gone.
+#     written and cleared ones are gone. Last, on that volume filled up and on a full tmpfs under
+#     plain Wine: a failed write leaves the old value and the time, and creates no stream.
 #
 # Without /dev/fuse the test is skipped (exit 77) with the reason; under CI=true it fails instead.
 set -eu
@@ -32,15 +33,16 @@ for tool in mkntfs ntfs-3g ntfsinfo ntfscat; do
 done
 PATH=$PATH:/usr/sbin
 
-# new_volume WORKDIR: a fresh 16 MB image ($image), its mount point ($mnt) and the plug-in folder
-# ($work/plugin), unmounted again however the test ends (a signal too: it would skip the EXIT
-# trap).
+# new_volume WORKDIR: a fresh 16 MB image ($image), its mount point ($mnt), a mount point for a
+# small tmpfs ($work/tmpfs) and the plug-in folder ($work/plugin). Both are unmounted however the
+# test ends (a signal too: it would skip the EXIT trap); lazily if a process still holds one.
 new_volume() {
   work=$1
+  for m in "$work/mnt" "$work/tmpfs"; do ! mountpoint -q "$m" || umount "$m" || umount -l "$m"; done
   rm -rf "$work"
-  mkdir -p "$work/plugin" "$work/mnt"
+  mkdir -p "$work/plugin" "$work/mnt" "$work/tmpfs"
   image=$work/volume.img mnt=$work/mnt
-  trap 'mountpoint -q "$mnt" && umount "$mnt" || true' EXIT
+  trap 'for m in "$mnt" "$work/tmpfs"; do ! mountpoint -q "$m" || umount "$m" || umount -l "$m"; done' EXIT
   trap 'exit 1' HUP INT TERM
   truncate -s 16M "$image"
   mkntfs -q -F -f -L velkaron "$image" >/dev/null 2>&1 || fail "mkntfs could not make an NTFS image"
@@ -76,7 +78,8 @@ big=$(printf '%2000s' '' | sed 's/ /0123456789/g')
 # The caller defines put PATH VALUE (plughost set PATH Comment VALUE, output in $work/out); the
 # stream of PATH is the path PATH:Comment (plain Wine, or ntfs-3g with streams_interface=windows).
 held() {  # held PATH: the size of PATH's Comment stream and its first bytes
-  echo "$(wc -c <"$1:Comment") bytes: $(head -c 40 "$1:Comment" | od -An -c | tr -s ' \n' ' ')"
+  printf '%s bytes' "$(wc -c <"$1:Comment")"
+  [ ! -s "$1:Comment" ] || printf ':%s' "$(head -c 40 "$1:Comment" | od -An -c | tr -s ' \n' ' ')"
 }
 full_volume() {
   what=$1 vol=$2 mib=$3 file=$4 new=$5
@@ -254,6 +257,15 @@ windows() {
   check /missing.txt '' ''
   check_absent /folder Zone.Identifier
 
+  # 5. Full volumes: NTFS itself, and plain Wine on a small tmpfs, where the stream is a Unix file
+  #    of its own and a write that runs out of room reports success with fewer bytes.
+  put() { "$WINE" "$plughost" "$dll" set "$1" Comment "$2" </dev/null >"$work/out" 2>&1; }
+  mount_volume streams_interface=windows
+  full_volume "ntfs-3g stream" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big"
+  umount "$mnt"
+  mount -t tmpfs -o size=1m velkaron "$work/tmpfs" || fail "could not mount a tmpfs"
+  full_volume "Wine on tmpfs" "$work/tmpfs" 1 "$work/tmpfs/full.txt" "$work/tmpfs/new.txt" "$big"
+  umount "$work/tmpfs"
 }
 
 case $mode in
