@@ -1,5 +1,6 @@
 #include "config/configuration.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,19 @@ std::u16string ReplaceDotPlaceholder(const std::u16string& name) {
         result.append(name, from, at - from).push_back(u'.');
     }
     return result.append(name, from, std::u16string::npos);
+}
+
+bool NamesOwnStream(std::u16string_view stream) {
+    // Stream types are matched without regard to case, as NTFS does.
+    constexpr std::u16string_view type = u":$DATA";
+    if (stream.size() > type.size()) {
+        const std::u16string_view tail = stream.substr(stream.size() - type.size());
+        if (std::equal(tail.begin(), tail.end(), type.begin(),
+                       [](char16_t a, char16_t b) { return (a >= u'a' && a <= u'z' ? a - 32 : a) == b; })) {
+            stream.remove_suffix(type.size());
+        }
+    }
+    return !stream.empty() && stream.find_first_of(u"\\/:") == std::u16string_view::npos;
 }
 
 Configuration ReadConfiguration(const IniLookup& lookup) {
@@ -74,7 +88,10 @@ void LoadConfiguration() {
 
 void InstallConfiguration(Configuration config) {
     auto table = std::make_unique<std::vector<TFieldsRec>>(std::move(config.fields));
-    for (TFieldsRec& field : *table) field.OsStream = platform::MakeStreamName(field.RealStream);
+    for (TFieldsRec& field : *table) {
+        field.Refused = !NamesOwnStream(field.RealStream);
+        if (!field.Refused) field.OsStream = platform::MakeStreamName(field.RealStream);
+    }
     ReleaseConfiguration();
     FieldTable = table.release();
     PluginOptions = config.options;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,6 +16,7 @@ struct TFieldsRec {
     std::u16string FieldName;   // what the host shows: the configured value as read
     std::u16string RealStream;  // the stream that holds the value on disk
     platform::StreamName OsStream = {};  // RealStream for the OS calls, made when the table is installed
+    bool Refused = false;  // RealStream could reach more than a named stream: never opened
 };
 
 struct Options {
@@ -58,6 +60,11 @@ std::u16string ChangeExtension(const std::u16string& path, const std::u16string&
 // Every ">>>dot<<<" replaced by ".", left to right, case-sensitively.
 std::u16string ReplaceDotPlaceholder(const std::u16string& name);
 
+// Whether stream can only name a named stream of a file: it is not empty, holds no '\' or '/',
+// and no ':' but the one of a trailing ":$DATA" after a non-empty name. Anything else could reach
+// the file's own contents ("::$DATA"), another file or a folder.
+bool NamesOwnStream(std::u16string_view stream);
+
 // (section, key, fallback) -> the value as the private-profile reader gives it.
 using IniLookup =
     std::function<std::u16string(const std::u16string&, const std::u16string&, const std::u16string&)>;
@@ -70,7 +77,8 @@ struct Configuration {
 // The options and the dense field list that lookup describes.
 Configuration ReadConfiguration(const IniLookup& lookup);
 
-// Makes config the library's FieldTable and PluginOptions, releasing any earlier table.
+// Makes config the library's FieldTable and PluginOptions, releasing any earlier table. A field
+// whose stream name is refused stays in the table, so that later fields keep their indexes.
 void InstallConfiguration(Configuration config);
 
 }  // namespace velkaron

@@ -50,7 +50,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
                             std::int32_t bufferSize, void* valueBuffer) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
-    if (valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
+    if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
         platform::StreamBytes bytes;
         if (!platform::ReadStream(HostText(fileName), field->OsStream,

@@ -29,10 +29,9 @@ std::int32_t StoreText(std::u16string_view file, const platform::StreamName& str
         const std::size_t size = EncodeValue(text, PluginOptions.WriteUTF8, bytes.Reserve(3 * text.size()));
         stored = platform::WriteStream(file, stream, {bytes.data(), size});
     }
-    if (!stored) return kFileError;
-
+    // A failed change may have moved the time too (the stream was extended and put back).
     if (captured) platform::RestoreWriteTime(file, isDirectory, saved);
-    return kValueStored;
+    return stored ? kValueStored : kFileError;
 }
 
 // A text with typed line breaks, stored with CR LF in their place. Kept out of line, so that an
@@ -47,6 +46,7 @@ std::int32_t StoreText(std::u16string_view file, const platform::StreamName& str
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
+    if (field->Refused) return kFileError;
     const std::u16string_view file = HostText(fileName), text = HostText(value);
     if (PluginOptions.SubstituteChars && HasTypedLineBreak(text)) return StoreSubstituted(file, field->OsStream, text);
     return StoreText(file, field->OsStream, text);

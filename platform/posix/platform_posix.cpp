@@ -3,7 +3,9 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -29,6 +32,7 @@ using GetxattrFn = ssize_t (*)(const char*, const char*, void*, size_t);
 using SetxattrFn = int (*)(const char*, const char*, const void*, size_t, int);
 using RemovexattrFn = int (*)(const char*, const char*);
 using UtimensatFn = int (*)(int, const char*, const struct timespec*, int);
+using StatfsFn = int (*)(const char*, struct statfs*);
 
 SystemCallSlot kSystemCalls[] = {
     {"stat", AsSystemCall<StatFn>(::stat), AsSystemCall<StatFn>(::stat)},
@@ -36,6 +40,7 @@ SystemCallSlot kSystemCalls[] = {
     {"setxattr", AsSystemCall<SetxattrFn>(::setxattr), AsSystemCall<SetxattrFn>(::setxattr)},
     {"removexattr", AsSystemCall<RemovexattrFn>(::removexattr), AsSystemCall<RemovexattrFn>(::removexattr)},
     {"utimensat", AsSystemCall<UtimensatFn>(::utimensat), AsSystemCall<UtimensatFn>(::utimensat)},
+    {"statfs", AsSystemCall<StatfsFn>(::statfs), AsSystemCall<StatfsFn>(::statfs)},
 };
 
 #define osStat (reinterpret_cast<StatFn>(kSystemCalls[0].current))
@@ -43,6 +48,7 @@ SystemCallSlot kSystemCalls[] = {
 #define osSetxattr (reinterpret_cast<SetxattrFn>(kSystemCalls[2].current))
 #define osRemovexattr (reinterpret_cast<RemovexattrFn>(kSystemCalls[3].current))
 #define osUtimensat (reinterpret_cast<UtimensatFn>(kSystemCalls[4].current))
+#define osStatfs (reinterpret_cast<StatfsFn>(kSystemCalls[5].current))
 
 }  // namespace
 
@@ -177,9 +183,41 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     return true;
 }
 
+// Whether a failed setxattr on path's file system keeps the attribute's old value. ext2/3/4, XFS,
+// Btrfs and tmpfs build the new value aside and fail before touching the old one (measured with
+// ENOSPC, E2BIG and EDQUOT). Anything else may not: ntfs-3g, like any FUSE file system, gets
+// the call as it is and empties the attribute before it runs out of room.
+static bool KeepsOldValueOnFailure(const char* path) {
+    struct statfs volume {};
+    if (osStatfs(path, &volume) != 0) return false;
+    switch (static_cast<std::uint32_t>(volume.f_type)) {
+        case EXT4_SUPER_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case TMPFS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
-    NativeName path;
-    return osSetxattr(ToNative(file, path), stream.narrow.c_str(), bytes.data(), bytes.size(), 0) == 0;
+    NativeName pathBuffer;
+    const char* path = ToNative(file, pathBuffer);
+    const char* name = stream.narrow.c_str();
+    if (KeepsOldValueOnFailure(path)) return osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0;
+    // Elsewhere the old value is kept here and put back when the write fails.
+    StreamBytes old;
+    ssize_t got = osGetxattr(path, name, old.data(), old.capacity());
+    if (got < 0 && errno == ERANGE) got = ReadLargeAttribute(path, name, old);
+    if (got < 0 && errno != ENODATA) return false;
+    if (osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0) return true;
+    if (got < 0) {
+        osRemovexattr(path, name);
+    } else {
+        osSetxattr(path, name, old.data(), static_cast<std::size_t>(got), 0);
+    }
+    return false;
 }
 
 bool DeleteStream(std::u16string_view file, const StreamName& stream) {

@@ -20,6 +20,7 @@ using DeleteFileWFn = decltype(&::DeleteFileW);
 using GetFileTimeFn = decltype(&::GetFileTime);
 using SetFileTimeFn = decltype(&::SetFileTime);
 using GetFileSizeExFn = decltype(&::GetFileSizeEx);
+using SetFileInformationByHandleFn = decltype(&::SetFileInformationByHandle);
 
 SystemCallSlot kSystemCalls[] = {
     {"CreateFileW", AsSystemCall(&::CreateFileW), AsSystemCall(&::CreateFileW)},
@@ -30,6 +31,8 @@ SystemCallSlot kSystemCalls[] = {
     {"GetFileTime", AsSystemCall(&::GetFileTime), AsSystemCall(&::GetFileTime)},
     {"SetFileTime", AsSystemCall(&::SetFileTime), AsSystemCall(&::SetFileTime)},
     {"GetFileSizeEx", AsSystemCall(&::GetFileSizeEx), AsSystemCall(&::GetFileSizeEx)},
+    {"SetFileInformationByHandle", AsSystemCall(&::SetFileInformationByHandle),
+     AsSystemCall(&::SetFileInformationByHandle)},
 };
 
 #define osCreateFileW (reinterpret_cast<CreateFileWFn>(kSystemCalls[0].current))
@@ -40,6 +43,7 @@ SystemCallSlot kSystemCalls[] = {
 #define osGetFileTime (reinterpret_cast<GetFileTimeFn>(kSystemCalls[5].current))
 #define osSetFileTime (reinterpret_cast<SetFileTimeFn>(kSystemCalls[6].current))
 #define osGetFileSizeEx (reinterpret_cast<GetFileSizeExFn>(kSystemCalls[7].current))
+#define osSetFileInformationByHandle (reinterpret_cast<SetFileInformationByHandleFn>(kSystemCalls[8].current))
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16 units");
 
@@ -243,18 +247,68 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     return true;
 }
 
-bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
-    if (bytes.size() > 0xFFFFFFFFu) return false;
-    DWORD written = 0;
-    BOOL ok;
-    {
-        WideName path;
-        Handle handle(osCreateFileW(W(BuildStreamPath(file, stream.wide, path)), GENERIC_READ | GENERIC_WRITE, 0,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!handle.valid()) return false;
-        ok = osWriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+// Writes all of data from the stream's start; a short write is tried again with the rest, and one
+// that writes nothing ends it (a full volume). The offsets travel with each call, so no file
+// pointer has to be moved first.
+static bool WriteFromStart(HANDLE handle, std::string_view data) {
+    for (std::size_t done = 0; done < data.size();) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(done);
+        DWORD written = 0;
+        if (!osWriteFile(handle, data.data() + done, static_cast<DWORD>(data.size() - done), &written, &at) ||
+            written == 0) {
+            return false;
+        }
+        done += written;
     }
-    return ok && written == bytes.size() && written > 0;
+    return true;
+}
+
+static bool SetLength(HANDLE handle, std::size_t length) {
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    return osSetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end) != FALSE;
+}
+
+// bytes in place of the open stream's contents, in an order that a full volume cannot cut short
+// unnoticed: a longer stream is extended first (NTFS reserves the room or fails with "disk full"
+// before any data changes), then written from the start, then cut to length. The bytes about to
+// be overwritten are kept first; when any step fails, they and the old length are put back.
+static bool Replace(HANDLE handle, bool existed, std::string_view bytes) {
+    LARGE_INTEGER size;
+    size.QuadPart = 0;
+    if (existed && !osGetFileSizeEx(handle, &size)) return false;
+    const std::size_t oldLength = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
+    const std::size_t kept = std::min(oldLength, bytes.size());
+    StreamBytes old;
+    DWORD got = 0;
+    if (kept > 0 && (!osReadFile(handle, old.Reserve(kept), static_cast<DWORD>(kept), &got, nullptr) || got != kept)) {
+        return false;
+    }
+    const bool replaced = (bytes.size() <= oldLength || SetLength(handle, bytes.size())) &&
+                          WriteFromStart(handle, bytes) && (bytes.size() >= oldLength || SetLength(handle, bytes.size()));
+    if (!replaced && existed) {
+        // Only rewrites room the stream already held, so a full volume does not stop it.
+        (void)(WriteFromStart(handle, {old.data(), kept}) && SetLength(handle, oldLength));
+    }
+    return replaced;
+}
+
+bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return false;
+    WideName path;
+    const wchar_t* name = W(BuildStreamPath(file, stream.wide, path));
+    bool existed;
+    {
+        // Opened as it is, not emptied: the old contents stay until the new ones are in place.
+        Handle handle(osCreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) return false;
+        existed = GetLastError() == ERROR_ALREADY_EXISTS;
+        if (Replace(handle.get(), existed, bytes)) return true;
+    }
+    if (!existed) osDeleteFileW(name);  // the stream this write created goes again
+    return false;
 }
 
 bool DeleteStream(std::u16string_view file, const StreamName& stream) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <iterator>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -13,14 +15,12 @@ namespace {
 
 using namespace testing_support;
 
-std::string Ini(const std::string& options) {
-    return "[Options]\n" + options + "\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n";
-}
+const char kStreams[] = "0=Comment\n1=Zone>>>dot<<<Identifier\n";
 
-// A library loaded with the given options, and a scratch file to write to.
+// A library loaded with the given options and fields, and a scratch file to write to.
 struct Writer {
-    explicit Writer(const std::string& options)
-        : lib(Ini(options)), plugin(LoadOrFail(lib.library)), file(data.path() / "file.txt") {
+    explicit Writer(const std::string& options, const std::string& streams = kStreams)
+        : lib("[Options]\n" + options + "\n[Streams]\n" + streams), plugin(LoadOrFail(lib.library)), file(data.path() / "file.txt") {
         WriteFile(file, "file contents");
     }
     int Set(const fs::path& target, int field, const std::u16string& value) {
@@ -134,6 +134,33 @@ TEST(Write, FailuresAreReported) {
     EXPECT_EQ(w.plugin.api().ContentSetValueW(nullptr, 0, 0, 11, value.data(), 0), -2);
     EXPECT_EQ(w.plugin.api().ContentSetValueW(nullptr, 0, 0, 11, nullptr, 0), -2);
     EXPECT_EQ(w.Set(w.data.path() / "no-such-folder" / "f.txt", 0, u"x"), -2);
+}
+
+// Names that could reach more than a named stream of the file (its own contents, another file, a
+// folder) are refused: listed under their configured names, read as empty, written and cleared
+// as file errors, and nothing on disk changes. The fields after them keep their indexes.
+TEST(Write, NamesBeyondANamedStreamAreRefused) {
+    const std::vector<std::string> refused = {":$DATA", "::$DATA", "a:b", "a\\b", "a/b", "..\\file.txt"};
+    std::string streams;
+    for (std::size_t k = 0; k < refused.size(); ++k) streams += std::to_string(k) + "=" + refused[k] + "\n";
+    const int comment = static_cast<int>(refused.size());
+    Writer w("WriteUTF8=1\nKeepTime=1\nSubstituteChars=1", streams + std::to_string(comment) + "=Comment\n");
+    std::vector<std::string> names = refused;
+    names.push_back("Comment");
+    EXPECT_EQ(FieldNames(w.plugin.api()), names);
+    const Time original{1000000001, 123456700};
+    for (int index = 0; index < comment; ++index) {
+        SCOPED_TRACE(refused[static_cast<std::size_t>(index)]);
+        SetWriteTime(w.file, original);
+        EXPECT_EQ(w.Set(w.file, index, u"new contents"), -2);
+        EXPECT_EQ(w.Set(w.file, index, u""), -2);
+        EXPECT_EQ(GetValue(w.plugin.api(), w.file, index).code, -3);
+        EXPECT_EQ(ReadFile(w.file), "file contents");
+        EXPECT_EQ(GetWriteTime(w.file), original);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(w.data.path()), fs::directory_iterator()), 1);  // no new file
+    EXPECT_EQ(w.Set(w.file, comment, u"still works"), 0);
+    EXPECT_EQ(w.Stream(w.file), "still works");
 }
 
 #if defined(_WIN32)

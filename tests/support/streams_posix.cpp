@@ -28,6 +28,10 @@ bool GetStream(const fs::path& file, const std::string& stream, std::string& byt
     return true;
 }
 
+void RemoveStream(const fs::path& file, const std::string& stream) {
+    removexattr(file.c_str(), ("user." + stream).c_str());
+}
+
 }  // namespace testing_support
 
 #include <fcntl.h>

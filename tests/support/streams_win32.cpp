@@ -39,6 +39,10 @@ bool GetStream(const fs::path& file, const std::string& stream, std::string& byt
     return true;
 }
 
+void RemoveStream(const fs::path& file, const std::string& stream) {
+    DeleteFileW(StreamPath(file, stream).c_str());
+}
+
 }  // namespace testing_support
 
 namespace testing_support {

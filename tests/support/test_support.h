@@ -61,6 +61,8 @@ namespace testing_support {
 void PutStream(const fs::path& file, const std::string& stream, const std::string& bytes);
 // False when the stream does not exist.
 bool GetStream(const fs::path& file, const std::string& stream, std::string& bytes);
+// Removes the stream if it exists.
+void RemoveStream(const fs::path& file, const std::string& stream);
 
 // A file's last-write time in seconds since 1970 and nanoseconds (100-ns steps on Windows), set
 // and read straight through the OS.

@@ -4,6 +4,7 @@
 
 #include "config/configuration.h"
 #include "platform/codepage.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -98,6 +99,31 @@ TEST(ReadConfiguration, AtMostAHundredFields) {
         keys[u"Streams/" + std::u16string(d.begin(), d.end())] = u"S";
     }
     EXPECT_EQ(Read(keys).fields.size(), 100u);
+}
+
+// Only names that reach a named stream of the file are opened: nothing that could reach the
+// file's own contents, another file or a folder. A refused field keeps its place in the table.
+TEST(NamesOwnStream, RefusesWhatCouldReachMoreThanANamedStream) {
+    struct Case {
+        std::u16string name;
+        bool accepted;
+    } cases[] = {
+        {u"Comment", true},       {u"Zone.Identifier", true}, {u".", true},
+        {u"Comment:$DATA", true}, {u"Comment:$data", true},   {u"a b", true},
+        {u"", false},             {u":$DATA", false},         {u"::$DATA", false},
+        {u"a:b", false},          {u"a\\b", false},          {u"a/b", false},
+        {u"a:", false},           {u"a:$DATA:$DATA", false},  {u"a:$DAT", false},
+        {u"..\\x", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(NamesOwnStream(c.name), c.accepted) << testing_support::U8(c.name);
+
+    Configuration config;
+    config.fields = {{u"::$DATA", u"::$DATA"}, {u"Comment", u"Comment"}};
+    InstallConfiguration(std::move(config));
+    ASSERT_NE(FieldAt(1), nullptr);
+    EXPECT_TRUE(FieldAt(0)->Refused);
+    EXPECT_FALSE(FieldAt(1)->Refused);
+    ReleaseConfiguration();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #endif
 
@@ -42,6 +43,15 @@ namespace {
 
 using namespace testing_support;
 using velkaron::platform::SystemCall;
+
+// What the n-th call of a planned stand-in does: the plan's n-th letter ('F' fails, 'S' is short
+// by one byte), or '.' (the real call) past its end.
+const char* gPlan = "";
+int gPlanned = 0;
+char NextStep() {
+    const int n = gPlanned++;
+    return n < static_cast<int>(std::strlen(gPlan)) ? gPlan[n] : '.';
+}
 
 // The library's state as the loader would leave it, with one field and the given options.
 class Faults : public testing::Test {
@@ -84,15 +94,27 @@ protected:
         std::string bytes;
         return GetStream(file, "Comment", bytes) ? bytes : "<absent>";
     }
+    // The stream as before says ("<absent>": none), the file's time the original one, a new plan.
+    void Prepare(const std::string& before, const char* plan) {
+        if (before == "<absent>") {
+            RemoveStream(file, "Comment");
+        } else {
+            PutStream(file, "Comment", before);
+        }
+        SetWriteTime(file, original);
+        gPlan = plan;
+        gPlanned = 0;
+    }
     static void Inject(const char* name, SystemCall call) {
         ASSERT_TRUE(velkaron::platform::SetSystemCall(name, call)) << name;
     }
 
 #if defined(_WIN32)
-    static constexpr const char* kCalls[] = {"CreateFileW", "ReadFile",    "WriteFile",   "CloseHandle",
-                                             "DeleteFileW", "GetFileTime", "SetFileTime", "GetFileSizeEx"};
+    static constexpr const char* kCalls[] = {"CreateFileW", "ReadFile",    "WriteFile",     "CloseHandle",
+                                             "DeleteFileW", "GetFileTime", "SetFileTime",   "GetFileSizeEx",
+                                             "SetFileInformationByHandle"};
 #else
-    static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat"};
+    static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat", "statfs"};
 #endif
     bool allocationFailed = false;
     std::size_t readBufferUnits = 64;
@@ -167,13 +189,26 @@ HANDLE WINAPI FailingCreateFileW(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, D
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
 }
-BOOL WINAPI FailingWriteFile(HANDLE, LPCVOID, DWORD, LPDWORD written, LPOVERLAPPED) {
-    *written = 0;
+BOOL WINAPI PlannedWriteFile(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED o) {
+    switch (NextStep()) {
+        case 'F':
+            *written = 0;
+            SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        case 'S':
+            return WriteFile(h, data, size > 1 ? size - 1 : size, written, o);
+        default:
+            return WriteFile(h, data, size, written, o);
+    }
+}
+BOOL WINAPI PlannedSetFileInformationByHandle(HANDLE h, FILE_INFO_BY_HANDLE_CLASS c, LPVOID info, DWORD size) {
+    if (NextStep() != 'F') return SetFileInformationByHandle(h, c, info, size);
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
 }
-BOOL WINAPI ShortWriteFile(HANDLE h, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED o) {
-    return WriteFile(h, data, size > 1 ? size - 1 : size, written, o);
+BOOL WINAPI FailingGetFileSizeEx(HANDLE, PLARGE_INTEGER) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
 }
 BOOL WINAPI FailingReadFile(HANDLE, LPVOID, DWORD, LPDWORD got, LPOVERLAPPED) {
     *got = 0;
@@ -196,6 +231,49 @@ SystemCall Call(Fn fn) {
     return reinterpret_cast<SystemCall>(fn);
 }
 
+// A write that fails at any step leaves the stream as it was (or absent, as it was), its file's
+// time as it was, and no handle open.
+TEST_F(Faults, AFailedWriteLosesNothing) {
+    const std::string longer = "a new value longer than the old one";
+    struct Case {
+        const char* name;
+        const char* call;
+        SystemCall replacement;
+        const char* plan;
+        std::string before;  // "<absent>": no stream
+        std::string value;
+    } cases[] = {
+        {"the open", "CreateFileW", Call(FailingCreateFileW), "", "old value", "new value"},
+        {"the size", "GetFileSizeEx", Call(FailingGetFileSizeEx), "", "old value", "new value"},
+        {"the read of the old value", "ReadFile", Call(FailingReadFile), "", "old value", "new value"},
+        {"the extension", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "F", "old value", longer},
+        {"the write", "WriteFile", Call(PlannedWriteFile), "F", "old value", "new value"},
+        {"the write of a longer value", "WriteFile", Call(PlannedWriteFile), "F", "old value", longer},
+        {"a short write, then none", "WriteFile", Call(PlannedWriteFile), "SF", "old value", longer},
+        {"the final length", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "F", "old value", "new"},
+        {"the putting back, short once", "WriteFile", Call(PlannedWriteFile), "FS", "old value", longer},
+        {"an empty stream", "WriteFile", Call(PlannedWriteFile), "F", "", "new value"},
+        {"no stream: the write", "WriteFile", Call(PlannedWriteFile), "F", "<absent>", "new value"},
+        {"no stream: the extension", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "F",
+         "<absent>", "new value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare(c.before, c.plan);
+        gOpen = 0;
+        Inject("CloseHandle", Call(CountingCloseHandle));
+        if (std::string(c.call) != "CreateFileW") Inject("CreateFileW", Call(CountingCreateFileW));
+        Inject(c.call, c.replacement);
+        EXPECT_EQ(Set(std::u16string(c.value.begin(), c.value.end())), -2);
+        for (const char* name : kCalls) velkaron::platform::SetSystemCall(name, nullptr);
+        EXPECT_EQ(gOpen.load(), 0) << "handles left open";
+        EXPECT_EQ(Stream(), c.before);
+        EXPECT_EQ(GetWriteTime(file), original);
+        EXPECT_EQ(Set(std::u16string(c.value.begin(), c.value.end())), 0);  // the same write, unhindered
+        EXPECT_EQ(Stream(), c.value);
+    }
+}
+
 TEST_F(Faults, EachFailureGivesItsCodeAndClosesEveryHandle) {
     struct Case {
         const char* name;
@@ -205,9 +283,6 @@ TEST_F(Faults, EachFailureGivesItsCodeAndClosesEveryHandle) {
         int setCode;  // what the write (or clear) answers
         std::string stream;  // the stream afterwards
     } cases[] = {
-        {"create fails", "CreateFileW", Call(FailingCreateFileW), false, -2, "old value"},
-        {"write fails", "WriteFile", Call(FailingWriteFile), false, -2, ""},
-        {"write is short", "WriteFile", Call(ShortWriteFile), false, -2, "new valu"},
         {"delete fails", "DeleteFileW", Call(FailingDeleteFileW), true, -2, "old value"},
         {"time capture fails", "GetFileTime", Call(FailingGetFileTime), false, 0, "new value"},
         {"time restore fails", "SetFileTime", Call(FailingSetFileTime), false, 0, "new value"},
@@ -217,7 +292,7 @@ TEST_F(Faults, EachFailureGivesItsCodeAndClosesEveryHandle) {
         PutStream(file, "Comment", "old value");
         gOpen = 0;
         Inject("CloseHandle", Call(CountingCloseHandle));
-        if (std::string(c.call) != "CreateFileW") Inject("CreateFileW", Call(CountingCreateFileW));
+        Inject("CreateFileW", Call(CountingCreateFileW));
         Inject(c.call, c.replacement);
         EXPECT_EQ(Set(c.clear ? u"" : u"new value"), c.setCode);
         for (const char* name : kCalls) velkaron::platform::SetSystemCall(name, nullptr);
@@ -267,6 +342,24 @@ int FailingSetxattr(const char*, const char*, const void*, size_t, int) {
     errno = ENOSPC;
     return -1;
 }
+// A file system that does not keep the old value: FUSE's magic number in place of the real one,
+// and a setxattr that empties the attribute before it runs out of room, as ntfs-3g's does, when
+// its plan says 'F'.
+int FuseStatfs(const char* path, struct statfs* volume) {
+    const int rc = statfs(path, volume);
+    volume->f_type = 0x65735546;
+    return rc;
+}
+int FailingStatfs(const char*, struct statfs*) {
+    errno = EIO;
+    return -1;
+}
+int EmptyingSetxattr(const char* path, const char* name, const void* value, size_t size, int flags) {
+    if (NextStep() != 'F') return setxattr(path, name, value, size, flags);
+    setxattr(path, name, "", 0, 0);
+    errno = ENOSPC;
+    return -1;
+}
 int FailingRemovexattr(const char*, const char*) {
     errno = EIO;
     return -1;
@@ -289,6 +382,38 @@ SystemCall Call(Fn fn) {
     return reinterpret_cast<SystemCall>(fn);
 }
 
+// A write that fails leaves the attribute as it was (or absent, as it was) and the file's time as
+// it was, whether the file system keeps the old value itself or the library has to put it back.
+TEST_F(Faults, AFailedWriteLosesNothing) {
+    struct Case {
+        const char* name;
+        SystemCall statfs;  // null: the real one
+        const char* call;
+        SystemCall replacement;
+        const char* plan;
+        std::string before;  // "<absent>": no attribute
+    } cases[] = {
+        {"a file system that keeps the old value", nullptr, "setxattr", Call(FailingSetxattr), "", "old value"},
+        {"the write", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value"},
+        {"the write, no attribute before", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "<absent>"},
+        {"the write, unknown file system", Call(FailingStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value"},
+        {"the read of the old value", Call(FuseStatfs), "getxattr", Call(FailingGetxattr), "", "old value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepare(c.before, c.plan);
+        if (c.statfs != nullptr) Inject("statfs", c.statfs);
+        Inject(c.call, c.replacement);
+        EXPECT_EQ(Set(u"new value"), -2);
+        EXPECT_EQ(Stream(), c.before);
+        EXPECT_EQ(GetWriteTime(file), original);
+        velkaron::platform::SetSystemCall(c.call, nullptr);
+        EXPECT_EQ(Set(u"new value"), 0);  // the same write, unhindered
+        EXPECT_EQ(Stream(), "new value");
+        velkaron::platform::SetSystemCall("statfs", nullptr);
+    }
+}
+
 TEST_F(Faults, EachFailureGivesItsCodeAndLeavesThePreviousValueWhole) {
     struct Case {
         const char* name;
@@ -298,7 +423,6 @@ TEST_F(Faults, EachFailureGivesItsCodeAndLeavesThePreviousValueWhole) {
         int setCode;
         std::string stream;
     } cases[] = {
-        {"write fails", "setxattr", Call(FailingSetxattr), false, -2, "old value"},
         {"delete fails", "removexattr", Call(FailingRemovexattr), true, -2, "old value"},
         {"time capture fails", "stat", Call(FailingStat), false, 0, "new value"},
         {"time restore fails", "utimensat", Call(FailingUtimensat), false, 0, "new value"},
