@@ -178,7 +178,8 @@ linux() {
   check /file.txt Zone.Identifier '[ZoneTransfer]\r\nZoneId=3'
   echo "ok: read-only and attribute-less volumes refuse writes and lose nothing"
 
-  # 6. A full volume: ntfs-3g empties an attribute whose new value finds no room, and a value over
+  # 6. A full volume: ntfs-3g empties an attribute whose new value finds no room (and leaves an
+  #    empty one where there was none), and a value over
   #    the kernel's 64 KiB fails with E2BIG. The volume stays mounted the Windows way, so that the
   #    stream is a path to compare; only the writes go through the attribute interface.
   put() {
@@ -190,7 +191,7 @@ linux() {
     return $status
   }
   mount_volume streams_interface=windows
-  full_volume "ntfs-3g attribute" "$mnt" 16 "$mnt/full.txt" '' "$big" "$big$big$big$big"
+  full_volume "ntfs-3g attribute" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big" "$big$big$big$big"
   umount "$mnt"
 }
 
