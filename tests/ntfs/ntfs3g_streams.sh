@@ -5,14 +5,16 @@
 #     ntfs-3g's default interface shows the named stream S as the attribute user.S: fields written
 #     through Velkaron.so are found with ntfsinfo/ntfscat in the image after unmounting, a stream
 #     created as "file:stream" reads back through the library, and read-only and attribute-less
-#     mounts refuse writes and lose nothing.
+#     mounts refuse writes and lose nothing. On a full volume, and for a value over the kernel's
+#     limit, a failed write leaves the old value and the file's time; with room it is stored.
 #   ntfs3g_streams.sh windows BITS PLUGHOST_EXE DLL PLUGIN_TESTS_EXE WINEPREFIX WORKDIR
 #     mounted with streams_interface=windows, "file:S" is the real named stream S, so the Windows
 #     builds under Wine meet NTFS's own rules: writing a stream moves its file's last-write time, a
 #     stream written for a missing file creates the file. Fields written through plughost with
 #     KeepTime on keep the time of files and folders exactly; then the whole plug-in suite runs
 #     with its scratch folders on the volume; after unmounting, the streams hold exactly the bytes
-#     written and cleared ones are gone.
+#     written and cleared ones are gone. Last, on that volume filled up and on a full tmpfs under
+#     plain Wine: a failed write leaves the old value and the time, and creates no stream.
 #
 # Without /dev/fuse the test is skipped (exit 77) with the reason; under CI=true it fails instead.
 set -eu
@@ -31,14 +33,17 @@ for tool in mkntfs ntfs-3g ntfsinfo ntfscat; do
 done
 PATH=$PATH:/usr/sbin
 
-# new_volume WORKDIR: a fresh 16 MB image ($image), its mount point ($mnt) and the plug-in folder
-# ($work/plugin), unmounted again however the test ends.
+# new_volume WORKDIR: a fresh 16 MB image ($image), its mount point ($mnt), a mount point for a
+# small tmpfs ($work/tmpfs) and the plug-in folder ($work/plugin). Both are unmounted however the
+# test ends (a signal too: it would skip the EXIT trap); lazily if a process still holds one.
 new_volume() {
   work=$1
+  for m in "$work/mnt" "$work/tmpfs"; do ! mountpoint -q "$m" || umount "$m" || umount -l "$m"; done
   rm -rf "$work"
-  mkdir -p "$work/plugin" "$work/mnt"
+  mkdir -p "$work/plugin" "$work/mnt" "$work/tmpfs"
   image=$work/volume.img mnt=$work/mnt
-  trap 'mountpoint -q "$mnt" && umount "$mnt" || true' EXIT
+  trap 'for m in "$mnt" "$work/tmpfs"; do ! mountpoint -q "$m" || umount "$m" || umount -l "$m"; done' EXIT
+  trap 'exit 1' HUP INT TERM
   truncate -s 16M "$image"
   mkntfs -q -F -f -L velkaron "$image" >/dev/null 2>&1 || fail "mkntfs could not make an NTFS image"
 }
@@ -59,6 +64,64 @@ check() {
 check_absent() {  # check_absent PATH STREAM
   if ntfscat -a 0x80 -n "$2" "$image" "$1" >/dev/null 2>&1; then fail "$1:$2 still present"; fi
   echo "ok: $1:$2 is gone"
+}
+
+# The value a full volume refuses: 20,000 bytes (a Windows command line holds at most 32,767
+# characters), digits, so that a partial or misplaced copy shows.
+big=$(printf '%2000s' '' | sed 's/ /0123456789/g')
+
+# full_volume WHAT VOLUME MIB FILE NEW VALUE...: on the mounted VOLUME of MIB MiB, FILE's Comment
+# stream is "the old value" and its last-write time a fixed past one (KeepTime is on); then the
+# volume is filled. Each VALUE written to FILE must be a file error that leaves the stream's bytes
+# and the time exactly as they were; a NEW file (unless '') with no Comment stream must still
+# have none after such a write. With the room freed, the first VALUE is stored whole.
+# The caller defines put PATH VALUE (plughost set PATH Comment VALUE, output in $work/out); the
+# stream of PATH is the path PATH:Comment (plain Wine, or ntfs-3g with streams_interface=windows).
+held() {  # held PATH: the size of PATH's Comment stream and its first bytes
+  printf '%s bytes' "$(wc -c <"$1:Comment")"
+  [ ! -s "$1:Comment" ] || printf ':%s' "$(head -c 40 "$1:Comment" | od -An -c | tr -s ' \n' ' ')"
+}
+full_volume() {
+  what=$1 vol=$2 mib=$3 file=$4 new=$5
+  shift 5
+  start=$(date +%s)
+  echo data > "$file"
+  printf 'the old value' > "$file:Comment"
+  cp "$file:Comment" "$work/old"
+  touch -d '2001-09-09 01:46:40.1234567' "$file"
+  before=$(stat -c %y "$file")
+  [ -z "$new" ] || echo data > "$new"
+
+  # Filled to the last byte by a bounded writer, and only once the volume is surely mounted: on
+  # the bare folder the writer would fill the machine's disk.
+  mountpoint -q "$vol" || fail "$vol is not mounted: not filling it"
+  if dd if=/dev/zero of="$vol/filler" bs=64k count=$((mib * 16)) 2>"$work/dd.out"; then
+    fail "$what: $mib MiB of filler did not fill the volume"
+  fi
+  grep -q 'No space left' "$work/dd.out" || fail "$what: filling the volume: $(cat "$work/dd.out")"
+
+  for value; do
+    for target in "$file" ${new:+"$new"}; do
+      code=0; put "$target" "$value" || code=$?
+      problems=
+      [ $code = 1 ] && grep -q 'file error' "$work/out" || problems="; plughost exited $code: $(cat "$work/out")"
+      if [ "$target" = "$new" ]; then
+        [ ! -e "$new:Comment" ] || problems="$problems; it left a Comment stream of $(held "$new")"
+      else
+        cmp -s "$work/old" "$file:Comment" || problems="$problems; the stream holds $(held "$file")"
+        after=$(stat -c %y "$file")
+        [ "$before" = "$after" ] || problems="$problems; the last-write time went from $before to $after"
+      fi
+      [ -z "$problems" ] || fail "$what: writing ${#value} bytes to ${target##*/} on the full volume$problems"
+    done
+  done
+  echo "ok: $what: full, writes of$(for v; do printf ' %s' ${#v}; done) bytes fail, lose nothing${new:+, create nothing}"
+
+  rm "$vol/filler"
+  put "$file" "$1" || fail "$what: with room again: $(cat "$work/out")"
+  printf '%s' "$1" | cmp -s - "$file:Comment" ||
+    fail "$what: with room again the stream holds $(wc -c <"$file:Comment") bytes, not the ${#1} written"
+  echo "ok: $what: with room again all ${#1} bytes are stored ($(( $(date +%s) - start )) s)"
 }
 
 linux() {
@@ -114,6 +177,22 @@ linux() {
   umount "$mnt"
   check /file.txt Zone.Identifier '[ZoneTransfer]\r\nZoneId=3'
   echo "ok: read-only and attribute-less volumes refuse writes and lose nothing"
+
+  # 6. A full volume: ntfs-3g empties an attribute whose new value finds no room (and leaves an
+  #    empty one where there was none), and a value over
+  #    the kernel's 64 KiB fails with E2BIG. The volume stays mounted the Windows way, so that the
+  #    stream is a path to compare; only the writes go through the attribute interface.
+  put() {
+    umount "$mnt"
+    mount_volume streams_interface=xattr
+    status=0; "$plughost" "$so" set "$1" Comment "$2" >"$work/out" 2>&1 || status=$?
+    umount "$mnt"
+    mount_volume streams_interface=windows
+    return $status
+  }
+  mount_volume streams_interface=windows
+  full_volume "ntfs-3g attribute" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big" "$big$big$big$big"
+  umount "$mnt"
 }
 
 windows() {
@@ -178,6 +257,16 @@ windows() {
   check /missing.txt Comment 'made with its file'
   check /missing.txt '' ''
   check_absent /folder Zone.Identifier
+
+  # 5. Full volumes: NTFS itself, and plain Wine on a small tmpfs, where the stream is a Unix file
+  #    of its own and a write that runs out of room reports success with fewer bytes.
+  put() { "$WINE" "$plughost" "$dll" set "$1" Comment "$2" </dev/null >"$work/out" 2>&1; }
+  mount_volume streams_interface=windows
+  full_volume "ntfs-3g stream" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big"
+  umount "$mnt"
+  mount -t tmpfs -o size=1m velkaron "$work/tmpfs" || fail "could not mount a tmpfs"
+  full_volume "Wine on tmpfs" "$work/tmpfs" 1 "$work/tmpfs/full.txt" "$work/tmpfs/new.txt" "$big"
+  umount "$work/tmpfs"
 }
 
 case $mode in
