@@ -2,24 +2,20 @@
 // Windows-1252; there is no system INI reader.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <new>
 
 #include "platform/linux/codepage.h"
-#include "platform/platform.h"
 #include "platform/linux/fd.h"
+#include "platform/platform.h"
 #include "platform/syscalls.h"
 
 namespace velkaron::platform {
@@ -64,7 +60,6 @@ static const char* ToNative(std::u16string_view text, NativeName& out) {
     name[EncodeUtf8(text, name)] = '\0';
     return name;
 }
-
 
 std::u16string OwnModulePath() {
     Dl_info info{};
