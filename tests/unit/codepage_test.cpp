@@ -2,8 +2,8 @@
 
 
 #include "platform/linux/codepage.h"
-#include "text/encoding.h"
 #include "tests/unit/codepage_fixtures.h"
+#include "text/encoding.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "platform/linux/codepage.h"
 #include "config/profile.h"
+#include "platform/linux/codepage.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/codepage_fixtures.h"
 #include "tests/unit/profile_fixtures.h"

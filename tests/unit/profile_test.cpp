@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "config/profile.h"
 #include "platform/linux/codepage.h"
 #include "platform/platform.h"
-#include "config/profile.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/profile_fixtures.h"
 

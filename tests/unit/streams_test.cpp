@@ -6,8 +6,8 @@
 
 #include "platform/linux/codepage.h"
 #include "platform/win32/long_path.h"
-#include "text/encoding.h"
 #include "plugin/field_value.h"
+#include "text/encoding.h"
 
 namespace {
 
