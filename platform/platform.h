@@ -92,8 +92,8 @@ using StreamBytes = SmallBuffer<char, 4096>;
 // when it cannot be opened or read (absent, locked, refused); bytes is then empty.
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes);
 
-// Creates or replaces the stream with exactly bytes (opened with no sharing on Windows; one
-// atomic attribute write on Linux). False when it cannot be created or not all bytes were written.
+// Creates or replaces the stream with exactly bytes (opened with no sharing on Windows). False
+// when that fails, which leaves the stream as it was: the same bytes, or no stream.
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes);
 
 // Removes the stream; false when it cannot, in particular when it does not exist.
