@@ -137,15 +137,15 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(
 // A stream S of a file is its extended attribute "user.S".
 StreamName MakeStreamName(std::u16string_view stream) { return {{}, "user." + EncodeUtf8(stream)}; }
 
-// An attribute larger than the buffer's first offer: measured and read into a buffer of its size.
-// It may shrink after it was measured (fine) or grow (ERANGE again: measure again).
-static ssize_t ReadLargeAttribute(const char* path, const char* name, StreamBytes& bytes) {
-    ssize_t got = -1;
-    for (int attempt = 0; attempt < 4; ++attempt) {
+// An attribute, read whole into bytes: offered first the stack part, cut to offer; when it is
+// larger, it is measured and read into a buffer of its size. It may shrink after it was measured
+// (fine) or grow (ERANGE again: measure again). The size read, or -1 with errno set.
+static ssize_t ReadAttribute(const char* path, const char* name, std::size_t offer, StreamBytes& bytes) {
+    ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), offer));
+    for (int attempt = 0; attempt < 4 && got < 0 && errno == ERANGE; ++attempt) {
         const ssize_t size = osGetxattr(path, name, nullptr, 0);
         if (size < 0) return -1;
         got = osGetxattr(path, name, bytes.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
-        if (got >= 0 || errno != ERANGE) break;
     }
     return got;
 }
@@ -158,8 +158,7 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
     // 64 KiB). The host's limit cuts what is kept, not what is read.
-    ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), maxBytes));
-    if (got < 0 && errno == ERANGE) got = ReadLargeAttribute(path, name, bytes);
+    const ssize_t got = ReadAttribute(path, name, maxBytes, bytes);
     if (got < 0) {
         bytes.SetSize(0);
         return false;
@@ -193,8 +192,7 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
     if (KeepsOldValueOnFailure(path)) return osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0;
     // Elsewhere the old value is kept here and put back when the write fails.
     StreamBytes old;
-    ssize_t got = osGetxattr(path, name, old.data(), old.capacity());
-    if (got < 0 && errno == ERANGE) got = ReadLargeAttribute(path, name, old);
+    const ssize_t got = ReadAttribute(path, name, old.capacity(), old);
     if (got < 0 && errno != ENODATA) return false;
     if (osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0) return true;
     if (got < 0) {
