@@ -53,6 +53,7 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
     config.options.WriteUTF8 = isOn(u"WriteUTF8");
     config.options.ReadUTF8 = isOn(u"ReadUTF8");
     config.options.SubstituteChars = isOn(u"SubstituteChars");
+    config.store = platform::ReadStreamStore(lookup, config.problem);
 
     for (int key = 0; key < kMaxFields; ++key) {
         const std::string digits = std::to_string(key);
@@ -81,7 +82,9 @@ void LoadConfiguration() {
         });
     }
     const bool noFields = config.fields.empty();
+    const std::u16string problem = config.problem;
     InstallConfiguration(std::move(config));
+    if (!problem.empty()) platform::ShowErrorBox(problem, u"Velkaron");
     if (noFields) {
         platform::ShowErrorBox(u"Plugins doesn't have filled Velkaron.ini file", u"Velkaron");
     }
@@ -91,7 +94,7 @@ void InstallConfiguration(Configuration config) {
     auto table = std::make_unique<std::vector<TFieldsRec>>(std::move(config.fields));
     for (TFieldsRec& field : *table) {
         field.Refused = !NamesOwnStream(field.RealStream);
-        if (!field.Refused) field.OsStream = platform::MakeStreamName(field.RealStream);
+        if (!field.Refused) field.OsStream = platform::MakeStreamName(field.RealStream, config.store);
     }
     ReleaseConfiguration();
     FieldTable = table.release();

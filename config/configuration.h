@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,15 +65,16 @@ std::u16string ReplaceDotPlaceholder(const std::u16string& name);
 bool NamesOwnStream(std::u16string_view stream);
 
 // (section, key, fallback) -> the value as the private-profile reader gives it.
-using IniLookup =
-    std::function<std::u16string(const std::u16string&, const std::u16string&, const std::u16string&)>;
+using IniLookup = platform::SettingLookup;
 
 struct Configuration {
     std::vector<TFieldsRec> fields;
     Options options;
+    platform::StreamStore store = platform::StreamStore::Ntfs3g;  // where the OS keeps the streams
+    std::u16string problem;  // a setting that was not understood, told once at load
 };
 
-// The options and the dense field list that lookup describes.
+// The options, the stream store and the dense field list that lookup describes.
 Configuration ReadConfiguration(const IniLookup& lookup);
 
 // Makes config the library's FieldTable and PluginOptions, releasing any earlier table. A field

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -74,16 +75,33 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out);
 
 // --- Streams ------------------------------------------------------------------------------
 // A stream is named by the host's file name and the stream's own name, kept apart until the OS
-// call: Windows opens "file:stream", Linux reads the extended attribute "user.stream" of file.
+// call: Windows opens "file:stream", Linux reads an extended attribute of file.
+
+// Where a Linux host finds the streams: ntfs-3g shows stream S of a file on an NTFS volume as the
+// attribute "user.S"; Samba's stream store keeps what Windows clients write in the attribute
+// "user.DosStream.S:$DATA", the bytes followed by one zero byte, and finds a stream by its name
+// in any case. Windows has its own streams and no choice.
+enum class StreamStore : unsigned char { Ntfs3g, Samba };
+
+// (section, key, fallback) -> the configuration's value, as the private-profile reader gives it.
+using SettingLookup =
+    std::function<std::u16string(const std::u16string&, const std::u16string&, const std::u16string&)>;
+
+// The store this OS's own section of the configuration chooses. Windows reads nothing and keeps
+// its streams. Linux reads key "StreamStore" of section "Linux": "ntfs-3g" (the default) or
+// "samba", in any case. Another value keeps the default and sets problem to a line saying so.
+StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem);
 
 // A stream's name in the form the OS calls take it, made once for each configured field, so that
-// no call converts it again: Windows keeps the name as it is (wide), Linux the attribute name
-// "user.stream" in UTF-8 (narrow). The other member stays empty.
+// no call converts it again: Windows keeps the name as it is (wide), Linux the attribute name in
+// UTF-8 (narrow) and the store, which decides the layout of its value. The other member stays
+// empty. stream may end in ":$DATA" (any case), which names the same stream.
 struct StreamName {
     std::u16string wide;
     std::string narrow;
+    StreamStore store = StreamStore::Ntfs3g;
 };
-StreamName MakeStreamName(std::u16string_view stream);
+StreamName MakeStreamName(std::u16string_view stream, StreamStore store);
 
 // Bytes read from a stream: up to 4 KiB on the stack, more on the heap.
 using StreamBytes = SmallBuffer<char, 4096>;

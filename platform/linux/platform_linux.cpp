@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "platform/linux/codepage.h"
@@ -28,6 +29,7 @@ using SetxattrFn = int (*)(const char*, const char*, const void*, size_t, int);
 using RemovexattrFn = int (*)(const char*, const char*);
 using UtimensatFn = int (*)(int, const char*, const struct timespec*, int);
 using StatfsFn = int (*)(const char*, struct statfs*);
+using ListxattrFn = ssize_t (*)(const char*, char*, size_t);
 
 SystemCallSlot kSystemCalls[] = {
     {"stat", AsSystemCall<StatFn>(::stat), AsSystemCall<StatFn>(::stat)},
@@ -36,6 +38,7 @@ SystemCallSlot kSystemCalls[] = {
     {"removexattr", AsSystemCall<RemovexattrFn>(::removexattr), AsSystemCall<RemovexattrFn>(::removexattr)},
     {"utimensat", AsSystemCall<UtimensatFn>(::utimensat), AsSystemCall<UtimensatFn>(::utimensat)},
     {"statfs", AsSystemCall<StatfsFn>(::statfs), AsSystemCall<StatfsFn>(::statfs)},
+    {"listxattr", AsSystemCall<ListxattrFn>(::listxattr), AsSystemCall<ListxattrFn>(::listxattr)},
 };
 
 #define osStat (reinterpret_cast<StatFn>(kSystemCalls[0].current))
@@ -44,6 +47,7 @@ SystemCallSlot kSystemCalls[] = {
 #define osRemovexattr (reinterpret_cast<RemovexattrFn>(kSystemCalls[3].current))
 #define osUtimensat (reinterpret_cast<UtimensatFn>(kSystemCalls[4].current))
 #define osStatfs (reinterpret_cast<StatfsFn>(kSystemCalls[5].current))
+#define osListxattr (reinterpret_cast<ListxattrFn>(kSystemCalls[6].current))
 
 }  // namespace
 
@@ -134,36 +138,106 @@ std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return DecodeWindo
 std::size_t ToUtf8(std::u16string_view text, char* out) { return EncodeUtf8(text, out); }
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(bytes, out); }
 
-// A stream S of a file is its extended attribute "user.S".
-StreamName MakeStreamName(std::u16string_view stream) { return {{}, "user." + EncodeUtf8(stream)}; }
+// Names and values in the configuration and in Samba's attributes compare as Samba and Windows
+// compare stream names: without regard to the case of ASCII letters.
+static bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) {
+               return fold(x) == fold(y);
+           });
+}
 
-// An attribute, read whole into bytes: offered first the stack part, cut to offer; when it is
-// larger, it is measured and read into a buffer of its size. It may shrink after it was measured
-// (fine) or grow (ERANGE again: measure again). The size read, or -1 with errno set.
-static ssize_t ReadAttribute(const char* path, const char* name, std::size_t offer, StreamBytes& bytes) {
-    ssize_t got = osGetxattr(path, name, bytes.data(), std::min(bytes.capacity(), offer));
+StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem) {
+    const std::u16string value = lookup(u"Linux", u"StreamStore", u"");
+    const std::string text = EncodeUtf8(value);
+    if (SameIgnoringCase(text, "samba")) return StreamStore::Samba;
+    if (!text.empty() && !SameIgnoringCase(text, "ntfs-3g")) {
+        problem = u"StreamStore=" + value +
+                  u" in section [Linux] of Velkaron.ini is not ntfs-3g or samba: using ntfs-3g";
+    }
+    return StreamStore::Ntfs3g;
+}
+
+// ntfs-3g: stream S is the attribute "user.S". Samba: "user.DosStream.S:$DATA", the type always
+// written so, whatever the configured name ends in.
+StreamName MakeStreamName(std::u16string_view stream, StreamStore store) {
+    std::string name = EncodeUtf8(stream);
+    if (store == StreamStore::Ntfs3g) return {{}, "user." + name, store};
+    constexpr std::string_view type = ":$DATA";
+    if (name.size() > type.size() && SameIgnoringCase(std::string_view(name).substr(name.size() - type.size()), type)) {
+        name.resize(name.size() - type.size());
+    }
+    return {{}, "user.DosStream." + name + std::string(type), store};
+}
+
+// Runs call(buffer, size) on buffer's stack part, cut to offer; when the result is larger, it is
+// measured (call(nullptr, 0)) and read into a buffer of its size. It may shrink after it was
+// measured (fine) or grow (ERANGE again: measure again). The size read, or -1 with errno set.
+template <typename Call, typename Buffer>
+static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
+    ssize_t got = call(buffer.data(), std::min(buffer.capacity(), offer));
     for (int attempt = 0; attempt < 4 && got < 0 && errno == ERANGE; ++attempt) {
-        const ssize_t size = osGetxattr(path, name, nullptr, 0);
+        const ssize_t size = call(nullptr, 0);
         if (size < 0) return -1;
-        got = osGetxattr(path, name, bytes.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
+        got = call(buffer.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
     }
     return got;
+}
+
+// An attribute, read whole into bytes (see ReadMeasured).
+static ssize_t ReadAttribute(const char* path, const char* name, std::size_t offer, StreamBytes& bytes) {
+    return ReadMeasured([&](void* value, std::size_t size) { return osGetxattr(path, name, value, size); }, offer,
+                        bytes);
+}
+
+// The attribute names of a file, each zero-terminated.
+using NameList = SmallBuffer<char, 1024>;
+
+// The attribute that holds stream: its own name, except that Samba finds a stream by its name in
+// any case, so a Windows client's "comment" is the field "Comment". In the Samba store, the
+// exact name when the file has it, else the first listed name that differs only in case, else the
+// exact name (a new stream). Points into list or into stream.
+static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+    if (stream.store != StreamStore::Samba) return stream.narrow.c_str();
+    const ssize_t got = ReadMeasured([&](void* names, std::size_t size) {
+        return osListxattr(path, static_cast<char*>(names), size);
+    }, list.capacity(), list);
+    const char* found = stream.narrow.c_str();
+    const std::size_t end = got > 0 ? static_cast<std::size_t>(got) : 0;
+    for (std::size_t at = 0; at < end;) {
+        const std::string_view name(list.data() + at, strnlen(list.data() + at, end - at));
+        if (name == stream.narrow) return stream.narrow.c_str();
+        const bool terminated = at + name.size() < end;
+        if (terminated && found == stream.narrow.c_str() && SameIgnoringCase(name, stream.narrow)) {
+            found = name.data();
+        }
+        at += name.size() + 1;
+    }
+    return found;
 }
 
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
-    const char* name = stream.narrow.c_str();
     // An attribute is read whole or not at all. Most are small and fit the buffer's stack part,
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
-    // 64 KiB). The host's limit cuts what is kept, not what is read.
-    const ssize_t got = ReadAttribute(path, name, maxBytes, bytes);
+    // 64 KiB). The host's limit cuts what is kept, not what is read. Samba's values carry one
+    // zero byte more, dropped here.
+    const bool samba = stream.store == StreamStore::Samba;
+    ssize_t got = ReadAttribute(path, stream.narrow.c_str(), maxBytes + samba, bytes);
+    if (got < 0 && errno == ENODATA && samba) {
+        NameList list;
+        const char* name = StoredName(path, stream, list);
+        if (name != stream.narrow.c_str()) got = ReadAttribute(path, name, maxBytes + 1, bytes);
+    }
     if (got < 0) {
         bytes.SetSize(0);
         return false;
     }
-    bytes.SetSize(std::min(static_cast<std::size_t>(got), maxBytes));
+    std::size_t size = static_cast<std::size_t>(got);
+    if (samba && size > 0 && bytes.data()[size - 1] == '\0') --size;
+    bytes.SetSize(std::min(size, maxBytes));
     return true;
 }
 
@@ -188,7 +262,15 @@ static bool KeepsOldValueOnFailure(const char* path) {
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
-    const char* name = stream.narrow.c_str();
+    NameList list;
+    const char* name = StoredName(path, stream, list);
+    StreamBytes terminated;
+    if (stream.store == StreamStore::Samba) {
+        char* value = terminated.Reserve(bytes.size() + 1);
+        std::copy(bytes.begin(), bytes.end(), value);
+        value[bytes.size()] = '\0';
+        bytes = {value, bytes.size() + 1};
+    }
     if (KeepsOldValueOnFailure(path)) return osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0;
     // Elsewhere the old value is kept here and put back when the write fails.
     StreamBytes old;
@@ -204,8 +286,10 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
 }
 
 bool DeleteStream(std::u16string_view file, const StreamName& stream) {
-    NativeName path;
-    return osRemovexattr(ToNative(file, path), stream.narrow.c_str()) == 0;
+    NativeName pathBuffer;
+    const char* path = ToNative(file, pathBuffer);
+    NameList list;
+    return osRemovexattr(path, StoredName(path, stream, list)) == 0;
 }
 
 bool IsDirectory(std::u16string_view file) {

@@ -184,10 +184,13 @@ std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return Decode(CP_A
 std::size_t ToUtf8(std::u16string_view text, char* out) { return Encode(CP_UTF8, text, out); }
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return Decode(CP_UTF8, bytes, out); }
 
+// Streams are the files' own: no setting chooses where they are.
+StreamStore ReadStreamStore(const SettingLookup&, std::u16string&) { return StreamStore::Ntfs3g; }
+
 // The streams' buffers are small and on the stack: most streams are read with one ReadFile and
 // no allocation; a stream larger than the stack part is measured and read into a buffer of its
 // size (capped by the host's limit). No one else can write while the stream is open unshared.
-StreamName MakeStreamName(std::u16string_view stream) { return {std::u16string(stream), {}}; }
+StreamName MakeStreamName(std::u16string_view stream, StreamStore) { return {std::u16string(stream), {}, {}}; }
 
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     bytes.Reserve(0);

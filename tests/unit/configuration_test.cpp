@@ -117,13 +117,16 @@ TEST(NamesOwnStream, RefusesWhatCouldReachMoreThanANamedStream) {
     };
     for (const Case& c : cases) EXPECT_EQ(NamesOwnStream(c.name), c.accepted) << testing_support::U8(c.name);
 
-    Configuration config;
-    config.fields = {{u"::$DATA", u"::$DATA"}, {u"Comment", u"Comment"}};
-    InstallConfiguration(std::move(config));
-    ASSERT_NE(FieldAt(1), nullptr);
-    EXPECT_TRUE(FieldAt(0)->Refused);
-    EXPECT_FALSE(FieldAt(1)->Refused);
-    ReleaseConfiguration();
+    for (platform::StreamStore store : {platform::StreamStore::Ntfs3g, platform::StreamStore::Samba}) {
+        Configuration config;
+        config.fields = {{u"::$DATA", u"::$DATA"}, {u"Comment", u"Comment"}};
+        config.store = store;
+        InstallConfiguration(std::move(config));
+        ASSERT_NE(FieldAt(1), nullptr);
+        EXPECT_TRUE(FieldAt(0)->Refused);
+        EXPECT_FALSE(FieldAt(1)->Refused);
+        ReleaseConfiguration();
+    }
 }
 
 }  // namespace

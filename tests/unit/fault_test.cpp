@@ -92,14 +92,23 @@ protected:
     }
     std::string Stream() {
         std::string bytes;
-        return GetStream(file, "Comment", bytes) ? bytes : "<absent>";
+        return GetStream(file, attribute, bytes) ? bytes : "<absent>";
+    }
+    // The field's stream in the given store from now on.
+    void UseStore(velkaron::platform::StreamStore store) {
+        velkaron::Configuration config;
+        config.fields = {{u"Comment", u"Comment"}};
+        config.options = velkaron::PluginOptions;
+        config.store = store;
+        velkaron::InstallConfiguration(std::move(config));
+        attribute = store == velkaron::platform::StreamStore::Samba ? "DosStream.Comment:$DATA" : "Comment";
     }
     // The stream as before says ("<absent>": none), the file's time the original one, a new plan.
     void Prepare(const std::string& before, const char* plan) {
         if (before == "<absent>") {
-            RemoveStream(file, "Comment");
+            RemoveStream(file, attribute);
         } else {
-            PutStream(file, "Comment", before);
+            PutStream(file, attribute, before);
         }
         SetWriteTime(file, original);
         gPlan = plan;
@@ -114,12 +123,14 @@ protected:
                                              "DeleteFileW", "GetFileTime", "SetFileTime",   "GetFileSizeEx",
                                              "SetFileInformationByHandle"};
 #else
-    static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat", "statfs"};
+    static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat", "statfs",
+                                             "listxattr"};
 #endif
     bool allocationFailed = false;
     std::size_t readBufferUnits = 64;
     TempDir data;
     fs::path file;
+    std::string attribute = "Comment";  // the field's stream as the test support names it
     const Time original{1000000001, 123456700};
 };
 
@@ -383,8 +394,11 @@ SystemCall Call(Fn fn) {
 }
 
 // A write that fails leaves the attribute as it was (or absent, as it was) and the file's time as
-// it was, whether the file system keeps the old value itself or the library has to put it back.
+// it was, whether the file system keeps the old value itself or the library has to put it back,
+// in either store (Samba's values end in a zero byte).
 TEST_F(Faults, AFailedWriteLosesNothing) {
+    using velkaron::platform::StreamStore;
+    const std::string samba("old value", 10);
     struct Case {
         const char* name;
         SystemCall statfs;  // null: the real one
@@ -392,24 +406,29 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
         SystemCall replacement;
         const char* plan;
         std::string before;  // "<absent>": no attribute
+        StreamStore store;
     } cases[] = {
-        {"a file system that keeps the old value", nullptr, "setxattr", Call(FailingSetxattr), "", "old value"},
-        {"the write", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value"},
-        {"the write, no attribute before", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "<absent>"},
-        {"the write, unknown file system", Call(FailingStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value"},
-        {"the read of the old value", Call(FuseStatfs), "getxattr", Call(FailingGetxattr), "", "old value"},
+        {"a file system that keeps the old value", nullptr, "setxattr", Call(FailingSetxattr), "", "old value", StreamStore::Ntfs3g},
+        {"the write", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value", StreamStore::Ntfs3g},
+        {"the write, no attribute before", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "<absent>", StreamStore::Ntfs3g},
+        {"the write, unknown file system", Call(FailingStatfs), "setxattr", Call(EmptyingSetxattr), "F", "old value", StreamStore::Ntfs3g},
+        {"the read of the old value", Call(FuseStatfs), "getxattr", Call(FailingGetxattr), "", "old value", StreamStore::Ntfs3g},
+        {"Samba, the write", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", samba, StreamStore::Samba},
+        {"Samba, no attribute before", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "<absent>", StreamStore::Samba},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        UseStore(c.store);
         Prepare(c.before, c.plan);
         if (c.statfs != nullptr) Inject("statfs", c.statfs);
         Inject(c.call, c.replacement);
+        const std::string stored = c.store == StreamStore::Samba ? std::string("new value", 10) : "new value";
         EXPECT_EQ(Set(u"new value"), -2);
         EXPECT_EQ(Stream(), c.before);
         EXPECT_EQ(GetWriteTime(file), original);
         velkaron::platform::SetSystemCall(c.call, nullptr);
         EXPECT_EQ(Set(u"new value"), 0);  // the same write, unhindered
-        EXPECT_EQ(Stream(), "new value");
+        EXPECT_EQ(Stream(), stored);
         velkaron::platform::SetSystemCall("statfs", nullptr);
     }
 }
