@@ -33,6 +33,10 @@ expect "get shows lines" 0 "two" "$plughost" "$so" get "$work/f.txt"
 expect "get one field" 0 "zone" "$plughost" "$so" get "$work/f.txt" --field 'Zone>>>dot<<<Identifier'
 expect "no such field index" 0 "<no such field>" "$plughost" "$so" get "$work/f.txt" --field 7
 expect "unknown field name" 2 "no field named" "$plughost" "$so" get "$work/f.txt" --field Nope
+expect "value" 0 "zone" "$plughost" "$so" value "$work/f.txt" 1
+[ "$("$plughost" "$so" value "$work/f.txt" Comment | od -An -c | tr -s ' ')" = " o n e \r \n t w o" ] &&
+  echo "ok: value is exact" || { echo "FAILED: value is not exact"; failures=$((failures + 1)); }
+expect "value of no such field" 1 "no such field" "$plughost" "$so" value "$work/f.txt" 7
 expect "clear" 0 "cleared" "$plughost" "$so" clear "$work/f.txt" Comment
 expect "clear again is a file error" 1 "file error" "$plughost" "$so" clear "$work/f.txt" Comment
 expect "set a bad index" 1 "no such field" "$plughost" "$so" set "$work/f.txt" 5 x

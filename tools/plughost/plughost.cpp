@@ -1,5 +1,10 @@
 // plughost: a command-line host for content plug-ins. It loads a plug-in by path and calls it the
 // way the file manager does, so a plug-in can be tried and scripted from a terminal.
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +28,7 @@ const char kUsage[] =
     "  get PATH... [--field F] [--recursive]\n"
     "                                    a table of the values of each PATH (a folder lists its\n"
     "                                    entries; --recursive descends); F is a name or an index\n"
+    "  value PATH FIELD                  the value of FIELD of PATH exactly, in UTF-8, nothing added\n"
     "  set PATH FIELD VALUE              store VALUE in FIELD (a name or an index) of PATH\n"
     "  clear PATH FIELD                  clear FIELD of PATH\n"
     "exit status: 0 done, 1 the plug-in reported a failure or could not be loaded, 2 bad usage\n";
@@ -65,15 +71,23 @@ bool ResolveField(const std::vector<host::FieldInfo>& fields, const std::u16stri
 }
 
 // Asks for one value as the file manager does: first offering to wait (the plug-in may answer
-// "deferred"), then, if it did, asking again for the real value.
-std::string CellText(const host::PluginApi& api, const fs::path& path, int field) {
+// "deferred"), then, if it did, asking again for the real value. The plug-in's answer; text is
+// the value in UTF-8 when it gave one.
+int ReadValue(const host::PluginApi& api, const fs::path& path, int field, std::string& text) {
     std::u16string name = path.u16string();
     std::vector<char16_t> buffer(kValueBufferBytes / 2, u'\0');
     int code = api.ContentGetValueW(name.data(), field, 0, buffer.data(), kValueBufferBytes, 1);
     if (code == 0) code = api.ContentGetValueW(name.data(), field, 0, buffer.data(), kValueBufferBytes, 0);
+    text = code == 11 ? EncodeUtf8(std::u16string(buffer.data())) : "";
+    return code;
+}
+
+std::string CellText(const host::PluginApi& api, const fs::path& path, int field) {
+    std::string text;
+    const int code = ReadValue(api, path, field, text);
     switch (code) {
         case 11:
-            return EncodeUtf8(std::u16string(buffer.data()));
+            return text;
         case -1:
             return "<no such field>";
         case -3:
@@ -219,6 +233,24 @@ int Get(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
     return 0;
 }
 
+// One value exactly as the plug-in gives it, in UTF-8, nothing added: for scripts.
+int Value(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& args) {
+    if (args.size() != 2) return Usage("value needs PATH FIELD");
+    int index = 0;
+    if (!ResolveField(host::ListFields(plugin.api()), args[1], index)) {
+        return Usage("no field named " + EncodeUtf8(args[1]));
+    }
+    std::string text;
+    const int code = ReadValue(plugin.api(), fs::absolute(fs::path(args[0])), index, text);
+    if (code == -1) return Fail(EncodeUtf8(args[1]) + ": no such field");
+    if (code != 11 && code != -3) return Fail("the plug-in answered " + std::to_string(code));
+#if defined(_WIN32)
+    _setmode(_fileno(stdout), _O_BINARY);  // line breaks as they are
+#endif
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
 int Set(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& args, bool clear) {
     if (args.size() != (clear ? 2u : 3u)) return Usage(clear ? "clear needs PATH FIELD" : "set needs PATH FIELD VALUE");
     if (plugin.api().ContentSetValueW == nullptr) return Fail("the plug-in cannot change values");
@@ -248,7 +280,8 @@ int Run(const std::vector<std::u16string>& args) {
     const fs::path pluginPath = fs::absolute(fs::path(args[0]));
     const std::u16string& command = args[1];
     const std::vector<std::u16string> rest(args.begin() + 2, args.end());
-    if (command != u"fields" && command != u"get" && command != u"set" && command != u"clear") {
+    if (command != u"fields" && command != u"get" && command != u"value" && command != u"set" &&
+        command != u"clear") {
         return Usage("unknown command '" + EncodeUtf8(command) + "'");
     }
     std::error_code error;
@@ -258,6 +291,7 @@ int Run(const std::vector<std::u16string>& args) {
     if (!plugin.Load(pluginPath, message)) return Fail(message);
     if (command == u"fields") return Fields(plugin);
     if (command == u"get") return Get(plugin, rest);
+    if (command == u"value") return Value(plugin, rest);
     return Set(plugin, rest, command == u"clear");
 }
 
