@@ -5,8 +5,11 @@
 # vfs_streams_xattr, every state file under WORKDIR) shares the folder the plug-in works on.
 # Values put through SMB read back exactly through the plug-in; values the plug-in writes read back
 # exactly through SMB, listed with their exact size; a cleared field's stream is gone for SMB
-# clients; KeepTime holds on the server. smbd is stopped by its pid however the test ends.
-# Where smbd cannot start, the test says why and is skipped (exit 77); under CI=true it fails.
+# clients; KeepTime holds on the server. Last, the share's folder on an ntfs-3g volume filled to
+# the last byte: a write that finds no room is a file error and SMB clients still read the old
+# value, the time unchanged. smbd is stopped by its pid however the test ends.
+# Where smbd cannot start, or (for the full volume) /dev/fuse is missing, the test says why and is
+# skipped (exit 77); under CI=true it fails.
 set -eu
 plughost=$1 library=$2 work=$3
 
@@ -21,7 +24,7 @@ smbd=$(command -v smbd || echo /usr/sbin/smbd)
 command -v smbclient >/dev/null 2>&1 || cannot "smbclient is not installed (package smbclient)"
 [ "$(id -u)" = 0 ] || cannot "smbd serves the share as root here, and this is not root"
 
-state=$work/state share=$work/share plugin=$work/plugin
+state=$work/state share=$work/share plugin=$work/plugin vol=$work/share/ntfs
 stop_smbd() {
   [ -f "$state/smbd.pid" ] || return 0
   pid=$(cat "$state/smbd.pid")
@@ -32,10 +35,14 @@ stop_smbd() {
   while kill -0 "$pid" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
   kill -KILL "$pid" 2>/dev/null || true
 }
-[ ! -f "$state/smbd.pid" ] || stop_smbd  # a run that was killed before its trap
+finish() {
+  stop_smbd
+  ! mountpoint -q "$vol" || umount "$vol" || umount -l "$vol"
+}
+finish  # a run that was killed before its trap
 rm -rf "$work"
 mkdir -p "$state/private" "$state/lock" "$state/state" "$state/cache" "$state/ncalrpc" "$share/dir" "$plugin"
-trap stop_smbd EXIT
+trap finish EXIT
 trap 'exit 1' HUP INT TERM
 
 # start_smbd: on a free loopback port ($port); ready when a client lists the share.
@@ -74,6 +81,11 @@ EOF
   return 1
 }
 smb() { smbclient -s "$conf" -p "$port" //127.0.0.1/share -N -c "$1"; }
+fetch() {  # fetch REMOTE: the stream's bytes through SMB into $work/got (nothing when it cannot)
+  rm -f "$work/got"
+  smb "get $1 $work/got" > "$work/get.out" 2>&1 || true
+  [ -f "$work/got" ] || : > "$work/got"
+}
 tries=0
 until start_smbd; do
   tries=$((tries + 1))
@@ -117,15 +129,18 @@ same "a stream an SMB client named in another case" "$work/got" "$work/upper"
 echo data > "$share/g.txt"
 "$plughost" "$so" set "$share/g.txt" Comment "$(cat "$work/utf8")" > /dev/null
 "$plughost" "$so" set "$share/dir" 1 "$(cat "$work/folder")" > /dev/null
-smb "get g.txt:Comment $work/got; get dir:Zone.Identifier $work/got-dir; allinfo g.txt" > "$work/allinfo"
+fetch g.txt:Comment
 same "a value the plug-in wrote, through SMB" "$work/got" "$work/utf8"
-same "a folder's value the plug-in wrote, through SMB" "$work/got-dir" "$work/folder"
+fetch dir:Zone.Identifier
+same "a folder's value the plug-in wrote, through SMB" "$work/got" "$work/folder"
+smb "allinfo g.txt" > "$work/allinfo"
 size=$(wc -c < "$work/utf8")
 grep -qF "stream: [:Comment:\$DATA], $size bytes" "$work/allinfo" ||
   fail "allinfo does not list the stream with $size bytes: $(cat "$work/allinfo")"
 echo "ok: allinfo lists :Comment:\$DATA with its $size bytes"
 "$plughost" "$so" set "$share/k.txt" Comment "changed" > /dev/null
-smb "get k.txt:Comment $work/got; allinfo k.txt" > "$work/allinfo"
+fetch k.txt:Comment
+smb "allinfo k.txt" > "$work/allinfo"
 printf 'changed' > "$work/want"
 same "a stream named in another case, changed in place" "$work/got" "$work/want"
 [ "$(grep -c 'stream: \[:[Cc][Oo][Mm][Mm][Ee][Nn][Tt]:' "$work/allinfo")" = 1 ] ||
@@ -137,7 +152,8 @@ echo "ok: and no second one made"
 smb "allinfo f.txt" > "$work/allinfo"
 ! grep -q ':Comment:' "$work/allinfo" || fail "f.txt:Comment is still listed: $(cat "$work/allinfo")"
 grep -q ':Zone.Identifier:' "$work/allinfo" || fail "f.txt:Zone.Identifier went too"
-smb "get f.txt:Comment $work/got" > "$work/get.out" 2>&1 && fail "f.txt:Comment can still be read"
+fetch f.txt:Comment
+[ ! -s "$work/got" ] && grep -q NT_STATUS_ "$work/get.out" || fail "f.txt:Comment can still be read"
 echo "ok: a cleared stream is gone for SMB clients ($(grep -o 'NT_STATUS_[A-Z_]*' "$work/get.out" | head -1))"
 
 # KeepTime: the server's file keeps its last-write time, to the nanosecond and as SMB shows it.
@@ -152,5 +168,31 @@ smb "allinfo h.txt" | grep write_time > "$work/time-before"
 [ "$(stat -c %y "$share/h.txt")" = "$before" ] || fail "h.txt's time moved: $(stat -c %y "$share/h.txt")"
 smb "allinfo h.txt" | grep write_time > "$work/time-after"
 same "KeepTime on the server ($before)" "$work/time-after" "$work/time-before"
+
+# A full volume: ntfs-3g empties an attribute whose new value finds no room, so the plug-in puts
+# the old one back.
+[ -c /dev/fuse ] || cannot "/dev/fuse is missing: the full-volume case"
+PATH=$PATH:/usr/sbin
+truncate -s 16M "$work/volume.img"
+mkntfs -q -F -f "$work/volume.img" > /dev/null 2>&1 || fail "mkntfs could not make an NTFS image"
+mkdir -p "$vol"
+ntfs-3g -o streams_interface=xattr "$work/volume.img" "$vol" || fail "ntfs-3g could not mount the image"
+echo data > "$vol/full.txt"
+smb "put $work/utf8 ntfs/full.txt:Comment" > /dev/null
+touch -m -d '2001-02-03 04:05:06.123456789' "$vol/full.txt"
+before=$(stat -c %y "$vol/full.txt")
+mountpoint -q "$vol" || fail "$vol is not mounted: not filling it"
+if dd if=/dev/zero of="$vol/filler" bs=64k count=256 2> "$work/dd.out"; then fail "16 MiB of filler did not fill the volume"; fi
+big=$(printf '%2000s' '' | sed 's/ /0123456789/g')
+code=0; "$plughost" "$so" set "$vol/full.txt" Comment "$big" > "$work/out" 2>&1 || code=$?
+[ $code = 1 ] && grep -q 'file error' "$work/out" || fail "a write on the full volume: exit $code: $(cat "$work/out")"
+fetch ntfs/full.txt:Comment
+same "on the full volume a failed write leaves SMB clients the old value" "$work/got" "$work/utf8"
+[ "$(stat -c %y "$vol/full.txt")" = "$before" ] || fail "full.txt's time moved: $(stat -c %y "$vol/full.txt")"
+rm "$vol/filler"
+"$plughost" "$so" set "$vol/full.txt" Comment "$big" > /dev/null || fail "with room again, the write failed"
+fetch ntfs/full.txt:Comment
+printf '%s' "$big" > "$work/want"
+same "with room again all ${#big} bytes are stored" "$work/got" "$work/want"
 
 echo "samba: all passed"
