@@ -106,6 +106,14 @@ same() {  # same WHAT GOT-FILE WANT-FILE
   cmp -s "$2" "$3" || fail "$1: $(hex < "$2"), expected $(hex < "$3")"
   echo "ok: $1"
 }
+read_is() {  # read_is WHAT PATH FIELD WANT-FILE: the value as the plug-in reads it
+  "$plughost" "$so" value "$2" "$3" > "$work/got"
+  same "$1" "$work/got" "$4"
+}
+smb_is() {  # smb_is WHAT REMOTE WANT-FILE: the stream as SMB clients read it
+  fetch "$2"
+  same "$1" "$work/got" "$3"
+}
 
 # Values that SMB clients wrote, read through the plug-in.
 printf '\346\227\245\346\234\254\350\252\236\343\201\256\343\202\263\343\203\241\343\203\263\343\203\210\r\nzweite Zeile' > "$work/utf8"
@@ -116,33 +124,26 @@ printf 'upper case' > "$work/upper"
 echo data > "$share/f.txt"
 echo data > "$share/k.txt"
 smb "put $work/utf8 f.txt:Comment; put $work/ansi f.txt:Zone.Identifier; put $work/folder dir:Comment; put $work/upper k.txt:COMMENT" > /dev/null
-"$plughost" "$so" value "$share/f.txt" Comment > "$work/got"
-same "UTF-8 with CJK and CR LF from SMB" "$work/got" "$work/utf8"
-"$plughost" "$so" value "$share/f.txt" 1 > "$work/got"
-same "an ANSI value from SMB" "$work/got" "$work/ansi.utf8"
-"$plughost" "$so" value "$share/dir" Comment > "$work/got"
-same "a folder's stream from SMB" "$work/got" "$work/folder"
-"$plughost" "$so" value "$share/k.txt" Comment > "$work/got"
-same "a stream an SMB client named in another case" "$work/got" "$work/upper"
+read_is "UTF-8 with CJK and CR LF from SMB" "$share/f.txt" Comment "$work/utf8"
+read_is "an ANSI value from SMB" "$share/f.txt" 1 "$work/ansi.utf8"
+read_is "a folder's stream from SMB" "$share/dir" Comment "$work/folder"
+read_is "a stream an SMB client named in another case" "$share/k.txt" Comment "$work/upper"
 
 # Values the plug-in writes, read through SMB.
 echo data > "$share/g.txt"
 "$plughost" "$so" set "$share/g.txt" Comment "$(cat "$work/utf8")" > /dev/null
 "$plughost" "$so" set "$share/dir" 1 "$(cat "$work/folder")" > /dev/null
-fetch g.txt:Comment
-same "a value the plug-in wrote, through SMB" "$work/got" "$work/utf8"
-fetch dir:Zone.Identifier
-same "a folder's value the plug-in wrote, through SMB" "$work/got" "$work/folder"
+smb_is "a value the plug-in wrote, through SMB" g.txt:Comment "$work/utf8"
+smb_is "a folder's value the plug-in wrote, through SMB" dir:Zone.Identifier "$work/folder"
 smb "allinfo g.txt" > "$work/allinfo"
 size=$(wc -c < "$work/utf8")
 grep -qF "stream: [:Comment:\$DATA], $size bytes" "$work/allinfo" ||
   fail "allinfo does not list the stream with $size bytes: $(cat "$work/allinfo")"
 echo "ok: allinfo lists :Comment:\$DATA with its $size bytes"
 "$plughost" "$so" set "$share/k.txt" Comment "changed" > /dev/null
-fetch k.txt:Comment
-smb "allinfo k.txt" > "$work/allinfo"
 printf 'changed' > "$work/want"
-same "a stream named in another case, changed in place" "$work/got" "$work/want"
+smb_is "a stream named in another case, changed in place" k.txt:Comment "$work/want"
+smb "allinfo k.txt" > "$work/allinfo"
 [ "$(grep -c 'stream: \[:[Cc][Oo][Mm][Mm][Ee][Nn][Tt]:' "$work/allinfo")" = 1 ] ||
   fail "k.txt has more than one Comment stream: $(cat "$work/allinfo")"
 echo "ok: and no second one made"
@@ -186,13 +187,11 @@ if dd if=/dev/zero of="$vol/filler" bs=64k count=256 2> "$work/dd.out"; then fai
 big=$(printf '%2000s' '' | sed 's/ /0123456789/g')
 code=0; "$plughost" "$so" set "$vol/full.txt" Comment "$big" > "$work/out" 2>&1 || code=$?
 [ $code = 1 ] && grep -q 'file error' "$work/out" || fail "a write on the full volume: exit $code: $(cat "$work/out")"
-fetch ntfs/full.txt:Comment
-same "on the full volume a failed write leaves SMB clients the old value" "$work/got" "$work/utf8"
+smb_is "on the full volume a failed write leaves SMB clients the old value" ntfs/full.txt:Comment "$work/utf8"
 [ "$(stat -c %y "$vol/full.txt")" = "$before" ] || fail "full.txt's time moved: $(stat -c %y "$vol/full.txt")"
 rm "$vol/filler"
 "$plughost" "$so" set "$vol/full.txt" Comment "$big" > /dev/null || fail "with room again, the write failed"
-fetch ntfs/full.txt:Comment
 printf '%s' "$big" > "$work/want"
-same "with room again all ${#big} bytes are stored" "$work/got" "$work/want"
+smb_is "with room again all ${#big} bytes are stored" ntfs/full.txt:Comment "$work/want"
 
 echo "samba: all passed"
