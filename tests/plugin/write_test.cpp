@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -190,6 +191,96 @@ TEST(Write, FileNamesWithColons) {
     WriteFile(odd, "");
     EXPECT_EQ(w.Set(odd, 0, u"colons"), 0);
     EXPECT_EQ(w.Stream(odd), "colons");
+}
+#endif
+
+// Where the Linux build finds the streams: section [Linux], key StreamStore. In Samba's store the
+// stream S of a file is the attribute "user.DosStream.S:$DATA", its bytes followed by one zero
+// byte, found by its name in any case. The Windows builds read no such section.
+std::string StoreOptions(const std::string& store) {
+    return "WriteUTF8=1\nReadUTF8=1\n[Linux]\nStreamStore=" + store;
+}
+const char kStoreStreams[] = "0=Comment\n1=Zone.Identifier:$DATA\n";
+
+#if defined(_WIN32)
+TEST(StreamStore, TheWindowsBuildsReadNoLinuxSection) {
+    for (const char* store : {"samba", "unknown"}) {
+        testing::internal::CaptureStderr();
+        Writer w(StoreOptions(store), kStoreStreams);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        PutStream(w.file, "Comment", "a value");
+        EXPECT_EQ(U8(GetValue(w.plugin.api(), w.file, 0).text), "a value");
+        EXPECT_EQ(w.Set(w.file, 0, u"new"), 0);
+        EXPECT_EQ(w.Stream(w.file), "new");
+    }
+}
+#else
+const std::string kSambaComment = "DosStream.Comment:$DATA";
+
+// text and the zero byte Samba keeps after it.
+std::string Z(const char* text) { return std::string(text) + '\0'; }
+
+TEST(StreamStore, SambasValuesReadWithoutTheirZeroByte) {
+    struct Case {
+        const char* what;
+        int field;
+        std::string attribute, bytes;  // what Samba's clients stored
+        int code;
+        std::u16string text;
+    } cases[] = {
+        {"one zero byte", 0, kSambaComment, Z("a\r\nb"), 11, u"a\r\nb"},
+        {"no zero byte", 0, kSambaComment, "no zero", 11, u"no zero"},
+        {"an empty stream", 0, kSambaComment, Z(""), -3, u""},
+        {"another case", 0, "DosStream.COMMENT:$DATA", Z("other case"), 11, u"other case"},
+        {"ntfs-3g's attribute is not the stream", 0, "Comment", Z("ntfs-3g"), -3, u""},
+        {"a configured type", 1, "DosStream.Zone.Identifier:$DATA", Z("[ZoneTransfer]"), 11,
+         u"[ZoneTransfer]"},
+    };
+    Writer w(StoreOptions("samba"), kStoreStreams);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(w.file, "new file");
+        for (const char* name : {"Comment", "DosStream.Comment:$DATA", "DosStream.COMMENT:$DATA"}) RemoveStream(w.file, name);
+        PutStream(w.file, c.attribute, c.bytes);
+        const Value value = GetValue(w.plugin.api(), w.file, c.field);
+        EXPECT_EQ(value.code, c.code);
+        EXPECT_EQ(value.text, c.text) << U8(value.text);
+    }
+}
+
+// A stream a client wrote under another case is the one changed and cleared: no second one.
+TEST(StreamStore, SambasValuesAreWrittenWithOneZeroByte) {
+    Writer w(StoreOptions("samba"), kStoreStreams);
+    const std::string other = "DosStream.comment:$DATA";
+    PutStream(w.file, other, Z("old"));
+    EXPECT_EQ(w.Set(w.file, 0, u"new"), 0);
+    EXPECT_EQ(w.Stream(w.file, other), Z("new"));
+    EXPECT_EQ(w.Stream(w.file, kSambaComment), "<absent>");
+    EXPECT_EQ(w.Set(w.file, 0, u""), 0);
+    EXPECT_EQ(w.Stream(w.file, other), "<absent>");
+    EXPECT_EQ(w.Set(w.file, 0, u""), -2);  // nothing left to clear
+}
+
+TEST(StreamStore, AnUnknownStoreIsToldOnceAndTheDefaultUsed) {
+    struct Case {
+        const char* value;
+        bool told;
+        std::string attribute, bytes;  // where a write of "abc" goes
+    } cases[] = {{"ntfs-3g", false, "Comment", "abc"}, {"NTFS-3G", false, "Comment", "abc"},
+                 {"", false, "Comment", "abc"},        {"Samba", false, kSambaComment, Z("abc")},
+                 {"samba", false, kSambaComment, Z("abc")},
+                 {"smb", true, "Comment", "abc"},      {"ntfs3g", true, "Comment", "abc"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        testing::internal::CaptureStderr();
+        Writer w(StoreOptions(c.value), kStoreStreams);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  c.told ? "Velkaron: StreamStore=" + std::string(c.value) +
+                               " in section [Linux] of Velkaron.ini is not ntfs-3g or samba: using ntfs-3g\n"
+                         : "");
+        EXPECT_EQ(w.Set(w.file, 0, u"abc"), 0);
+        EXPECT_EQ(w.Stream(w.file, c.attribute), c.bytes);
+    }
 }
 #endif
 

@@ -57,11 +57,10 @@ char NextStep() {
 class Faults : public testing::Test {
 protected:
     Faults() : file(data.path() / "file.txt") {
-        velkaron::Configuration config;
-        config.fields = {{u"Comment", u"Comment"}};
-        config.options.KeepTime = true;
-        config.options.WriteUTF8 = true;
-        velkaron::InstallConfiguration(std::move(config));
+        velkaron::PluginOptions = velkaron::Options{};
+        velkaron::PluginOptions.KeepTime = true;
+        velkaron::PluginOptions.WriteUTF8 = true;
+        UseStore(velkaron::platform::StreamStore::Ntfs3g);
         velkaron::CreateReadLock();
         WriteFile(file, "contents");
         PutStream(file, "Comment", "old value");
@@ -94,7 +93,7 @@ protected:
         std::string bytes;
         return GetStream(file, attribute, bytes) ? bytes : "<absent>";
     }
-    // The field's stream in the given store from now on.
+    // One field, Comment, in the given store from now on, with today's options.
     void UseStore(velkaron::platform::StreamStore store) {
         velkaron::Configuration config;
         config.fields = {{u"Comment", u"Comment"}};
