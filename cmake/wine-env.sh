@@ -92,6 +92,15 @@ wine_stop() {
   /usr/lib/wine/wineserver64 -k </dev/null >/dev/null 2>&1 || true
 }
 
+# wine_user_folder DIR: until wine_stop, the programs Wine starts in WINEPREFIX take the empty
+# folder DIR for APPDATA, the user's own folder, not the prefix's, which keeps what earlier runs
+# left there.
+wine_user_folder() {
+  rm -rf "$1" && mkdir -p "$1" &&
+    "$WINE" reg add 'HKCU\Volatile Environment' /v APPDATA /d "Z:$(printf %s "$1" | tr / '\\')" /f \
+      </dev/null >/dev/null 2>&1
+}
+
 # wine_unavailable WHAT: for the route "none". Says so and ends the script with 77 (CTest's
 # "skipped"); `make test` ends with a banner that says what did not run, and fails under CI=true.
 wine_unavailable() {

@@ -127,6 +127,7 @@ full_volume() {
 linux() {
   plughost=$1 library=$2
   new_volume "$3"
+  export XDG_CONFIG_HOME="$work/user"  # the user's own folder: nothing a user or a run left there
   cp "$library" "$work/plugin/"
   write_configuration Comment 'Zone>>>dot<<<Identifier' Native
   so=$work/plugin/$(basename "$library")
@@ -202,6 +203,7 @@ windows() {
   . "$top/cmake/wine-env.sh"
   wine_env "$top" "$bits" "$prefix"
   [ "$WINE_ROUTE" = none ] && wine_unavailable "the NTFS run of the Windows build"
+  wine_user_folder "$work/user" || fail "could not point APPDATA at $work/user"
   cp "$library" "$work/plugin/"
   write_configuration Comment 'Zone>>>dot<<<Identifier'
   dll=$work/plugin/$(basename "$library")

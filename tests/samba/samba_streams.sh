@@ -41,6 +41,7 @@ finish() {
 }
 finish  # a run that was killed before its trap
 rm -rf "$work"
+export XDG_CONFIG_HOME="$work/user"  # the user's own folder: nothing a user or a run left there
 mkdir -p "$state/private" "$state/lock" "$state/state" "$state/cache" "$state/ncalrpc" "$share/dir" "$plugin"
 trap finish EXIT
 trap 'exit 1' HUP INT TERM

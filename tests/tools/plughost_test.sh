@@ -17,6 +17,7 @@ expect() {  # expect NAME WANTED-EXIT WANTED-TEXT COMMAND...
 }
 
 rm -rf "$work" && mkdir -p "$work"
+export XDG_CONFIG_HOME="$work/user"  # the user's own folder: nothing a user or a run left there
 cp "$library" "$work/"
 so=$work/$(basename "$library")
 printf '[Options]\nSubstituteChars=1\nWriteUTF8=1\nReadUTF8=1\n[Streams]\n0=Comment\n2=Zone>>>dot<<<Identifier\n' > "$work/Velkaron.ini"
