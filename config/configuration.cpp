@@ -66,16 +66,36 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
     return config;
 }
 
+namespace {
+
+// Whether target holds the sample now: copied there, or made by another process meanwhile.
+bool CopiedTo(const std::u16string& sample, const std::u16string& target) {
+    return platform::CopyFileNoOverwrite(sample, target) || platform::FileExists(target);
+}
+
+}  // namespace
+
+std::u16string ChooseConfiguration(const std::u16string& library) {
+    const std::u16string beside = ChangeExtension(library, u".ini");
+    const std::u16string sample = ChangeExtension(library, u".sample.ini");
+    if (platform::FileExists(beside)) return beside;
+    const bool haveSample = platform::FileExists(sample);
+    if (haveSample && CopiedTo(sample, beside)) return beside;
+    // The library's folder takes no configuration: the user's own place.
+    const std::u16string folder = platform::UserConfigurationFolder();
+    if (!folder.empty()) {
+        const std::u16string own = platform::SameNameIn(folder, beside);
+        if (platform::FileExists(own)) return own;
+        if (haveSample && platform::MakeFolders(folder) && CopiedTo(sample, own)) return own;
+    }
+    return haveSample ? sample : beside;
+}
+
 void LoadConfiguration() {
     const std::u16string library = platform::OwnModulePath();
     Configuration config;
     if (!library.empty()) {
-        const std::u16string iniPath = ChangeExtension(library, u".ini");
-        const std::u16string samplePath = ChangeExtension(library, u".sample.ini");
-        if (!platform::FileExists(iniPath) && platform::FileExists(samplePath)) {
-            platform::CopyFileNoOverwrite(samplePath, iniPath);  // a failed copy reads as no file
-        }
-        const IniFile ini = OpenIni(iniPath);
+        const IniFile ini = OpenIni(ChooseConfiguration(library));
         config = ReadConfiguration([&](const std::u16string& section, const std::u16string& key,
                                        const std::u16string& fallback) {
             return ReadIni(ini, section, key, fallback, kIniValueUnits);

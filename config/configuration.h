@@ -44,8 +44,8 @@ inline const TFieldsRec* FieldAt(std::int32_t index) {
                : nullptr;
 }
 
-// Reads the file beside the library (supplied from the sample when missing) into FieldTable and
-// PluginOptions, and shows the error box when no field is configured.
+// Reads the configuration ChooseConfiguration picks into FieldTable and PluginOptions, and shows
+// the error box when it offers no field.
 void LoadConfiguration();
 // Frees FieldTable; only an unload of the library does this.
 void ReleaseConfiguration() noexcept;
@@ -55,6 +55,17 @@ void ReleaseConfiguration() noexcept;
 // path with its extension replaced: everything from the last '.' is dropped when no '\', '/' or
 // ':' follows it, then extension is appended.
 std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension);
+
+// The configuration file of the library at path library: the first of these that exists or can
+// be made, making at most one copy of the sample.
+//   1. the library's name with ".ini", beside it;
+//   2. the sample (".sample.ini" beside it), copied to 1 where that folder takes the copy;
+//   3. a file of the name of 1 in the user's own folder (platform::UserConfigurationFolder);
+//   4. the sample, copied to 3, folders made as needed;
+//   5. the sample itself.
+// With none of them, 1, which reads as an empty file. A library whose folder holds its
+// configuration, or the sample and room for its copy, thus never reads the user's file.
+std::u16string ChooseConfiguration(const std::u16string& library);
 
 // Every ">>>dot<<<" replaced by ".", left to right, case-sensitively.
 std::u16string ReplaceDotPlaceholder(const std::u16string& name);

@@ -24,8 +24,24 @@ std::u16string OwnModulePath();
 bool FileExists(const std::u16string& path);
 
 // Copies source to target. Fails, and leaves target alone, when target already exists; a copy
-// that fails half-way leaves no target behind.
+// that fails half-way leaves no target behind. The copy is a file its owner may edit, whatever
+// the source's read-only attribute (Windows) or mode (Linux).
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target);
+
+// Makes the folder at path and any missing folders above it (on Linux with mode 0700, as a
+// user's configuration folders are made). True when path is a folder afterwards.
+bool MakeFolders(const std::u16string& path);
+
+// --- The user's own configuration ---------------------------------------------------------
+
+// The user's own folder for the plug-in's configuration, where a user keeps a configuration of
+// their own when the library's folder cannot take one: Windows "%APPDATA%\Velkaron", Linux
+// "$XDG_CONFIG_HOME/velkaron", or "$HOME/.config/velkaron" when XDG_CONFIG_HOME is unset, empty
+// or not absolute. Empty when the environment names no absolute folder.
+std::u16string UserConfigurationFolder();
+
+// A file of the same name as the one at path (everything after its last separator), in folder.
+std::u16string SameNameIn(const std::u16string& folder, const std::u16string& path);
 
 // Reads the whole file at path into bytes; false when it cannot be opened or read.
 bool ReadWholeFile(const std::u16string& path, std::string& bytes);

@@ -94,7 +94,7 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
     Fd in(open(from, O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!in.valid() || fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    Fd out(open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+    Fd out(open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0777) | S_IWUSR));
     if (!out.valid()) return false;
     bool ok = true;
     char buffer[65536];
@@ -114,6 +114,45 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
     if (!out.close()) ok = false;
     if (!ok) unlink(to);
     return ok;
+}
+
+static bool IsFolder(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// path is a NativeName's zero-terminated contents; the parent is made by cutting it in place.
+static bool MakeFolders(char* path, std::size_t length) {
+    if (mkdir(path, 0700) == 0) return true;
+    if (errno != ENOENT) return errno == EEXIST && IsFolder(path);
+    std::size_t cut = length;
+    while (cut > 0 && path[cut - 1] != '/') --cut;
+    while (cut > 0 && path[cut - 1] == '/') --cut;  // the parent ends before its slashes
+    if (cut == 0) return false;                     // the root, or a relative name: no parent
+    path[cut] = '\0';
+    const bool parent = MakeFolders(path, cut);
+    path[cut] = '/';
+    return parent && (mkdir(path, 0700) == 0 || (errno == EEXIST && IsFolder(path)));
+}
+
+bool MakeFolders(const std::u16string& path) {
+    NativeName name;
+    ToNative(path, name);
+    return MakeFolders(name.data(), std::strlen(name.data()));
+}
+
+std::u16string UserConfigurationFolder() {
+    // XDG's base directories: only an absolute path counts.
+    const char* config = getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') return DecodeUtf8(config) + u"/velkaron";
+    const char* home = getenv("HOME");
+    if (home != nullptr && home[0] == '/') return DecodeUtf8(home) + u"/.config/velkaron";
+    return {};
+}
+
+std::u16string SameNameIn(const std::u16string& folder, const std::u16string& path) {
+    const std::size_t slash = path.rfind(u'/');
+    return folder + u'/' + path.substr(slash == std::u16string::npos ? 0 : slash + 1);
 }
 
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {

@@ -115,7 +115,57 @@ bool FileExists(const std::u16string& path) {
 }
 
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
-    return CopyFileW(W(ForFileCalls(source)), W(ForFileCalls(target)), TRUE) != FALSE;
+    const std::u16string copy = ForFileCalls(target);
+    if (!CopyFileW(W(ForFileCalls(source)), W(copy), TRUE)) return false;
+    // The copy takes the source's attributes; a configuration copied to be edited must not be
+    // read-only.
+    const DWORD attributes = GetFileAttributesW(W(copy));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetFileAttributesW(W(copy), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    return true;
+}
+
+bool MakeFolders(const std::u16string& path) {
+    // CreateDirectoryW takes at most MAX_PATH - 12 characters unless the name is in long form.
+    auto make = [](const std::u16string& folder) {
+        const std::u16string name = folder.size() < MAX_PATH - 12 ? folder : ToLongPath(folder);
+        if (CreateDirectoryW(W(name), nullptr)) return true;
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(W(name));
+        SetLastError(error);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    };
+    if (make(path)) return true;
+    if (GetLastError() != ERROR_PATH_NOT_FOUND) return false;
+    std::size_t cut = path.find_last_of(u"\\/");
+    while (cut != std::u16string::npos && cut > 0 && (path[cut - 1] == u'\\' || path[cut - 1] == u'/')) --cut;
+    if (cut == std::u16string::npos || cut == 0) return false;  // no parent left to make
+    return MakeFolders(path.substr(0, cut)) && make(path);
+}
+
+std::u16string UserConfigurationFolder() {
+    std::u16string folder;
+    for (DWORD size = MAX_PATH;;) {
+        folder.assign(size, u'\0');
+        const DWORD length = GetEnvironmentVariableW(L"APPDATA", reinterpret_cast<wchar_t*>(folder.data()), size);
+        if (length < size) {
+            folder.resize(length);  // 0: unset or empty
+            break;
+        }
+        size = length;  // too small: length is the size it needs
+    }
+    // Only an absolute path counts: "X:\..." or "\\server\share...".
+    const bool drive = folder.size() >= 3 && folder[1] == u':' && (folder[2] == u'\\' || folder[2] == u'/');
+    const bool unc = folder.size() >= 2 && folder[0] == u'\\' && folder[1] == u'\\';
+    if (!drive && !unc) return {};
+    while (folder.size() > 2 && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+    return folder + u"\\Velkaron";
+}
+
+std::u16string SameNameIn(const std::u16string& folder, const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u"\\/");
+    return folder + u'\\' + path.substr(slash == std::u16string::npos ? 0 : slash + 1);
 }
 
 bool ReadWholeFile(const std::u16string& path, std::string& bytes) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/support/test_support.h"
@@ -14,36 +15,152 @@ using namespace testing_support;
 
 const char kNoFieldsMessage[] = "Velkaron: Plugins doesn't have filled Velkaron.ini file";
 
-TEST(Configuration, SampleIsCopiedWhenTheConfigurationIsMissing) {
-    Installed lib("");
-    fs::copy_file(SampleConfiguration(), lib.dir.path() / "Velkaron.sample.ini");
-    host::LoadedPlugin plugin = LoadOrFail(lib.library);
-    EXPECT_EQ(FieldNames(plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}));
-    EXPECT_EQ(ReadFile(ConfigurationOf(lib.library)), ReadFile(SampleConfiguration()));
+// The folder's entries by name, "" for a folder that does not exist.
+std::string Listing(const fs::path& folder) {
+    std::string names;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        names += fs::relative(it->path(), folder).generic_u8string() + " ";
+    }
+    return names;
 }
 
-TEST(Configuration, ExistingConfigurationIsNeverOverwritten) {
-    const std::string mine = "[Streams]\r\n0=Mine\r\n";
-    Installed lib(mine);
-    fs::copy_file(SampleConfiguration(), lib.dir.path() / "Velkaron.sample.ini");
-    host::LoadedPlugin plugin = LoadOrFail(lib.library);
-    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Mine"});
-    EXPECT_EQ(ReadFile(ConfigurationOf(lib.library)), mine);
-}
+// What a file holds, or "(none)".
+std::string Held(const fs::path& file) { return fs::exists(file) ? ReadFile(file) : "(none)"; }
 
-TEST(Configuration, NoConfigurationAndNoSampleGivesAnEmptyFieldList) {
-    Installed lib("");
-    testing::internal::CaptureStderr();
-    host::LoadedPlugin plugin = LoadOrFail(lib.library);
-    const std::string stderrText = testing::internal::GetCapturedStderr();
+// Where a load takes its configuration from: beside the library, as long as that folder holds it
+// or takes the sample's copy; otherwise the user's own folder, where the sample (read-only here)
+// is copied once, for the user to edit; otherwise the sample where it lies. "ro": on a read-only
+// mount.
+TEST(Configuration, ComesFromBesideTheLibraryElseFromTheUsersOwnFolder) {
+    const std::string sample = ReadFile(SampleConfiguration());
+    const std::vector<std::string> sampleFields{"Comment", "Zone>>>dot<<<Identifier"};
+    const std::string mine = "[Streams]\r\n0=Mine\r\n", theirs = "[Streams]\r\n0=Theirs\r\n";
+    const std::string noField = "[Streams]\r\n", none = "(none)";
+    const bool rw = false, ro = true;
+    struct Case {
+        const char* name;
+        bool libraryReadOnly;
+        std::string beside;  // Velkaron.ini beside the library before the load, or none
+        bool sample;         // Velkaron.sample.ini beside it
+        bool userReadOnly;
+        std::string own;     // the user's own Velkaron.ini before the load, or none
+        std::vector<std::string> fields;
+        std::string besideAfter, ownAfter;
+    } cases[] = {
+        {"sample copied beside", rw, none, true, rw, none, sampleFields, sample, none},
+        {"a user's file changes nothing", rw, none, true, rw, mine, sampleFields, sample, mine},
+        {"never overwritten", rw, theirs, true, rw, mine, {"Theirs"}, theirs, mine},
+        {"nothing at all", rw, none, false, rw, none, {}, none, none},
+        {"no sample: the user's file", rw, none, false, rw, mine, {"Mine"}, none, mine},
+        {"ro: sample copied to the user's folder", ro, none, true, rw, none, sampleFields, none, sample},
+        {"ro: the user's file", ro, none, true, rw, mine, {"Mine"}, none, mine},
+        {"ro: the file beside still first", ro, theirs, true, rw, mine, {"Theirs"}, theirs, mine},
+        {"ro: the user's file offers no field", ro, none, true, rw, noField, {}, none, noField},
+        {"ro: nothing at all", ro, none, false, rw, none, {}, none, none},
+        {"ro, user's folder ro: the sample in place", ro, none, true, ro, none, sampleFields, none, none},
+        {"ro, user's folder ro: the user's file", ro, none, true, ro, mine, {"Mine"}, none, mine},
+    };
+    std::string whyNot;
+    const bool readOnly = Scratch::ReadOnlyAvailable(whyNot);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if ((c.libraryReadOnly || c.userReadOnly) && !readOnly) continue;
+        Scratch folder(c.libraryReadOnly), user(c.userReadOnly);
+        const fs::path library = InstallLibrary(folder.path()), sampleFile = folder.path() / "Velkaron.sample.ini";
+        if (c.beside != none) WriteFile(ConfigurationOf(library), c.beside);
+        if (c.sample) {
+            fs::copy_file(SampleConfiguration(), sampleFile);
+            fs::permissions(sampleFile, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        const fs::path own = UserConfigurationIn(user.path());
+        if (c.own != none) {
+            fs::create_directories(own.parent_path());
+            WriteFile(own, c.own);
+        }
+        const std::string userBefore = Listing(user.path());
+        SetUserFolder(user.seen());
+
+        testing::internal::CaptureStderr();
+        host::LoadedPlugin plugin = LoadOrFail(folder.seen() / library.filename());
+        const std::string stderrText = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(FieldNames(plugin.api()), c.fields);
 #if !defined(_WIN32)
-    // Without a message box, the message goes to standard error, once.
-    EXPECT_EQ(stderrText, std::string(kNoFieldsMessage) + "\n");
+        // The error box's line, when the configuration chosen offers no field; nothing else.
+        EXPECT_EQ(stderrText, c.fields.empty() ? std::string(kNoFieldsMessage) + "\n" : "");
 #endif
-    char name[64] = "untouched";
-    EXPECT_EQ(plugin.api().ContentGetSupportedField(0, name, name, sizeof name), 0);
-    EXPECT_STREQ(name, "untouched");
-    EXPECT_FALSE(fs::exists(ConfigurationOf(lib.library)));
+        EXPECT_EQ(Held(ConfigurationOf(library)), c.besideAfter);
+        EXPECT_EQ(Held(own), c.ownAfter);
+        if (c.ownAfter == c.own) {
+            // Nothing else is made in the user's folder, not even a folder.
+            EXPECT_EQ(Listing(user.path()), userBefore);
+        } else {
+            // The user's copy is theirs to edit, and the next load reads the edit.
+            EXPECT_NE(fs::status(own).permissions() & fs::perms::owner_write, fs::perms::none);
+            WriteFile(own, "[Streams]\n0=Edited\n");
+            plugin.Unload();
+            plugin = LoadOrFail(folder.seen() / library.filename());
+            EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Edited"});
+        }
+        if (c.sample) fs::permissions(sampleFile, fs::perms::owner_all);  // so that the folder can go
+    }
+    if (!readOnly) GTEST_SKIP() << "the read-only cases did not run: " << whyNot;
+}
+
+// Where the environment puts the user's own folder; without one, the sample is read in place.
+TEST(Configuration, TheUsersOwnFolderIsWhereTheEnvironmentSays) {
+    std::string whyNot;
+    if (!Scratch::ReadOnlyAvailable(whyNot)) GTEST_SKIP() << whyNot;
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home != nullptr ? home : "";
+#if defined(_WIN32)
+    const char* const fallback = "";  // only APPDATA names the user's folder
+#else
+    const char* const fallback = "~/home/.config";
+#endif
+    struct Case {
+        const char* name;
+        const char *value, *home;  // of the user's folder's variable, and HOME; nullptr: unset
+        const char* copiedTo;      // the user's folder the sample's copy is made in, or ""
+    } cases[] = {
+        {"absolute", "~/user", "~/home", "~/user"},
+        {"long, any script", "~/@", "~/home", "~/@"},
+        {"unset", nullptr, "~/home", fallback},
+        {"empty", "", "~/home", fallback},
+        {"not absolute", "user", "~/home", fallback},
+        {"no HOME either", nullptr, nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir scratch;
+        // "~" stands for the scratch folder, "@" for a path of over 300 characters, not all Latin.
+        auto expand = [&](std::string text) {
+            if (text.rfind("~", 0) == 0) text = scratch.path().u8string() + text.substr(1);
+            if (const std::size_t at = text.find('@'); at != std::string::npos) {
+                std::string deep = "\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x81";  // Über 日本 📁
+                while (deep.size() < 300) deep += "/a-long-folder-name";
+                text.replace(at, 1, deep);
+            }
+            return fs::u8path(text).make_preferred();
+        };
+        Scratch folder(true);
+        const fs::path library = InstallLibrary(folder.path());
+        fs::copy_file(SampleConfiguration(), folder.path() / "Velkaron.sample.ini");
+        SetEnv(kUserFolderVariable, c.value != nullptr ? expand(c.value).u8string().c_str() : nullptr);
+        SetEnv("HOME", c.home != nullptr ? expand(c.home).u8string().c_str() : nullptr);
+        host::LoadedPlugin plugin = LoadOrFail(folder.seen() / library.filename());
+        EXPECT_EQ(FieldNames(plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}));
+        if (*c.copiedTo == '\0') {
+            EXPECT_EQ(Listing(scratch.path()), "");
+        } else {
+            fs::path copy = UserConfigurationIn(expand(c.copiedTo));
+#if defined(_WIN32)
+            copy = fs::path(L"\\\\?\\" + copy.wstring());  // the form Windows needs past 260 characters
+#endif
+            EXPECT_EQ(Held(copy), ReadFile(SampleConfiguration()));
+        }
+    }
+    SetEnv("HOME", home != nullptr ? savedHome.c_str() : nullptr);
 }
 
 TEST(Configuration, FieldsAreDenseInKeyOrderWhateverTheGaps) {

@@ -6,9 +6,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "platform/linux/codepage.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace testing_support {
 namespace {
@@ -27,25 +32,34 @@ fs::path FromBuildPath(const std::string& path) {
     return fs::path(path);
 }
 
+// The path an environment variable names (a path of the build machine), or empty.
+fs::path PathFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? FromBuildPath(value) : fs::path();
+}
+
+// VELKARON_TEST_READONLY holds w, a folder, and r, a read-only bind mount of it.
+fs::path ReadOnlyRoot() { return PathFromEnvironment("VELKARON_TEST_READONLY"); }
+
 }  // namespace
 
 // VELKARON_TEST_LIBRARY (a path of the build machine) tests another copy, such as the one
 // unpacked from a release archive.
 fs::path BuiltLibrary() {
-    const char* other = std::getenv("VELKARON_TEST_LIBRARY");
-    return FromBuildPath(other != nullptr && *other != '\0' ? other : VELKARON_LIBRARY_FILE);
+    const fs::path other = PathFromEnvironment("VELKARON_TEST_LIBRARY");
+    return other.empty() ? FromBuildPath(VELKARON_LIBRARY_FILE) : other;
 }
 fs::path SampleConfiguration() { return FromBuildPath(VELKARON_SAMPLE_FILE); }
 
-TempDir::TempDir() {
+// VELKARON_TEST_TMPDIR puts the scratch folders on a volume of the caller's choosing, such as an
+// NTFS image.
+TempDir::TempDir() : TempDir(PathFromEnvironment("VELKARON_TEST_TMPDIR")) {}
+
+TempDir::TempDir(const fs::path& root) {
     static std::atomic<unsigned> counter{0};
-    // VELKARON_TEST_TMPDIR (a path of the build machine) puts the scratch folders on a volume of
-    // the caller's choosing, such as an NTFS image.
-    const char* base = std::getenv("VELKARON_TEST_TMPDIR");
-    const fs::path root = base != nullptr && *base != '\0' ? FromBuildPath(base) : fs::temp_directory_path();
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        path_ = root /
+        path_ = (root.empty() ? fs::temp_directory_path() : root) /
                 ("velkaron-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         if (fs::create_directory(path_)) break;
     }
@@ -68,6 +82,69 @@ std::string ReadFile(const fs::path& path) {
     bytes << in.rdbuf();
     return bytes.str();
 }
+
+bool Scratch::ReadOnlyAvailable(std::string& why) {
+    const fs::path root = ReadOnlyRoot();
+    std::error_code error;
+    if (root.empty()) {
+        why = "VELKARON_TEST_READONLY names no folder with a read-only mount (readonly_mount.sh)";
+    } else if (!fs::is_directory(root / "r", error) || !fs::is_directory(root / "w", error)) {
+        why = root.u8string() + " holds no folders w and r";
+    } else if (std::ofstream(root / "r" / "probe").is_open()) {
+        fs::remove(root / "r" / "probe", error);
+        why = (root / "r").u8string() + " takes writes: it is not a read-only mount";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+Scratch::Scratch(bool readOnly)
+    : dir_(readOnly ? ReadOnlyRoot() / "w" : PathFromEnvironment("VELKARON_TEST_TMPDIR")),
+      seen_(readOnly ? ReadOnlyRoot() / "r" / dir_.path().filename() : dir_.path()) {}
+
+void SetEnv(const char* name, const char* utf8Value) {
+#if defined(_WIN32)
+    const std::wstring wide = fs::u8path(name).wstring();
+    SetEnvironmentVariableW(wide.c_str(), utf8Value != nullptr ? fs::u8path(utf8Value).wstring().c_str() : nullptr);
+#else
+    if (utf8Value != nullptr) {
+        setenv(name, utf8Value, 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
+#if defined(_WIN32)
+const char kUserFolderVariable[] = "APPDATA";
+const char kPluginFolder[] = "Velkaron";
+#else
+const char kUserFolderVariable[] = "XDG_CONFIG_HOME";
+const char kPluginFolder[] = "velkaron";
+#endif
+
+void SetUserFolder(const fs::path& folder) { SetEnv(kUserFolderVariable, folder.u8string().c_str()); }
+
+fs::path UserConfigurationIn(const fs::path& folder) {
+    return folder / kPluginFolder / ConfigurationOf(BuiltLibrary()).filename();
+}
+
+namespace {
+// Gives each test a user's folder of its own (see SetUserFolder), removed when the test ends.
+class UserFolderPerTest : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override {
+        folder_ = std::make_unique<TempDir>();
+        SetUserFolder(folder_->path());
+    }
+    void OnTestEnd(const testing::TestInfo&) override { folder_.reset(); }
+    std::unique_ptr<TempDir> folder_;
+};
+const bool kUserFolderPerTest = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new UserFolderPerTest);
+    return true;
+}();
+}  // namespace
 
 fs::path InstallLibrary(const fs::path& folder) {
     const fs::path target = folder / BuiltLibrary().filename();

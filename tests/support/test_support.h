@@ -17,10 +17,12 @@ namespace fs = std::filesystem;
 fs::path BuiltLibrary();
 fs::path SampleConfiguration();
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder (or root), removed with everything in it at
+// the end.
 class TempDir {
 public:
     TempDir();
+    explicit TempDir(const fs::path& root);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -45,6 +47,34 @@ struct Installed {
     fs::path library;
     explicit Installed(const std::string& ini);
 };
+
+// A fresh folder that the test writes at path() and the library may see at seen(): the same
+// folder, or with readOnly its twin on a read-only mount, where every write is refused, root's
+// too (VELKARON_TEST_READONLY, made by readonly_mount.sh).
+class Scratch {
+public:
+    explicit Scratch(bool readOnly = false);
+    const fs::path& path() const { return dir_.path(); }
+    const fs::path& seen() const { return seen_; }
+    // Whether read-only scratch folders can be made; when not, why.
+    static bool ReadOnlyAvailable(std::string& why);
+
+private:
+    TempDir dir_;
+    fs::path seen_;
+};
+
+// Sets the environment variable name for this process (nullptr unsets it).
+void SetEnv(const char* name, const char* utf8Value);
+
+// Every test starts with the user's own folder for configurations, named by the environment
+// variable kUserFolderVariable (APPDATA on Windows, XDG_CONFIG_HOME on Linux), pointed at an empty
+// scratch folder of its own, so that neither the developer's configuration nor a copy an earlier
+// test left is seen. SetUserFolder points it elsewhere; UserConfigurationIn is where the library
+// keeps the user's Velkaron.ini in folder.
+extern const char kUserFolderVariable[];
+void SetUserFolder(const fs::path& folder);
+fs::path UserConfigurationIn(const fs::path& folder);
 
 // Loads library or fails the current test.
 host::LoadedPlugin LoadOrFail(const fs::path& library);
