@@ -27,8 +27,11 @@ done
 if grep -q "[^$cr]\$" "$work/windows/README.txt"; then fail "README.txt has lines without CR LF"; fi
 echo "ok: checksums, contents, pluginst.inf, README.txt"
 
-# The plug-in suites, against the unpacked libraries.
-export VELKARON_TEST_LIBRARY
+# The plug-in suites, against the unpacked libraries, with a read-only mount for the cases of a
+# library installed where nobody may write.
+"$top/tests/support/readonly_mount.sh" start "$work/readonly" >/dev/null || fail "no read-only mount"
+trap '"$top/tests/support/readonly_mount.sh" stop "$work/readonly"' EXIT
+export VELKARON_TEST_LIBRARY VELKARON_TEST_READONLY="$(cd "$work" && pwd)/readonly"
 VELKARON_TEST_LIBRARY=$work/linux/Velkaron/Velkaron.wdx
 "$top/build/linux/tests/velkaron_plugin_tests" --gtest_brief=1 >"$work/linux.out" 2>&1 ||
   { cat "$work/linux.out"; fail "the plug-in suite against the Linux Velkaron.wdx"; }
