@@ -43,7 +43,9 @@ bool NamesOwnStream(std::u16string_view stream) {
             stream.remove_suffix(type.size());
         }
     }
-    return !stream.empty() && stream.find_first_of(u"\\/:") == std::u16string_view::npos;
+    // A NUL would cut the name short at the OS call: "Comment<NUL>x" would reach "Comment".
+    constexpr std::u16string_view reserved(u"\\/:\0", 4);
+    return !stream.empty() && stream.find_first_of(reserved) == std::u16string_view::npos;
 }
 
 Configuration ReadConfiguration(const IniLookup& lookup) {

@@ -70,8 +70,8 @@ std::u16string ChooseConfiguration(const std::u16string& library);
 // Every ">>>dot<<<" replaced by ".", left to right, case-sensitively.
 std::u16string ReplaceDotPlaceholder(const std::u16string& name);
 
-// Whether stream can only name a named stream of a file: it is not empty, holds no '\' or '/',
-// and no ':' but the one of a trailing ":$DATA" after a non-empty name. Anything else could reach
+// Whether stream can only name a named stream of a file: it is not empty, holds no '\', '/' or
+// NUL, and no ':' but the one of a trailing ":$DATA" after a non-empty name. Anything else could reach
 // the file's own contents ("::$DATA"), another file or a folder.
 bool NamesOwnStream(std::u16string_view stream);
 

@@ -111,7 +111,7 @@ StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem
 // A stream's name in the form the OS calls take it, made once for each configured field, so that
 // no call converts it again: Windows keeps the name as it is (wide), Linux the attribute name in
 // UTF-8 (narrow) and the store, which decides the layout of its value. The other member stays
-// empty. On Windows and in Samba's store, a trailing ":$DATA" (any case) names the same stream.
+// empty. In every build and store, a trailing ":$DATA" (any case) names the same stream.
 struct StreamName {
     std::u16string wide;
     std::string narrow;

@@ -197,27 +197,41 @@ StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem
     return StreamStore::Ntfs3g;
 }
 
+// Samba's layout around a stream's name: only the name is matched without regard to case.
+constexpr std::string_view kSambaPrefix = "user.DosStream.", kSambaType = ":$DATA";
+
 // ntfs-3g: stream S is the attribute "user.S". Samba: "user.DosStream.S:$DATA", the type always
-// written so, whatever the configured name ends in.
+// written so. A configured name's trailing ":$DATA" (any case) is the type, not part of S.
 StreamName MakeStreamName(std::u16string_view stream, StreamStore store) {
     std::string name = EncodeUtf8(stream);
-    if (store == StreamStore::Ntfs3g) return {{}, "user." + name, store};
-    constexpr std::string_view type = ":$DATA";
-    if (name.size() > type.size() && SameIgnoringCase(std::string_view(name).substr(name.size() - type.size()), type)) {
-        name.resize(name.size() - type.size());
+    if (name.size() > kSambaType.size() &&
+        SameIgnoringCase(std::string_view(name).substr(name.size() - kSambaType.size()), kSambaType)) {
+        name.resize(name.size() - kSambaType.size());
     }
-    return {{}, "user.DosStream." + name + std::string(type), store};
+    if (store == StreamStore::Ntfs3g) return {{}, "user." + name, store};
+    return {{}, std::string(kSambaPrefix) + name + std::string(kSambaType), store};
+}
+
+// Whether Samba takes the attribute name for stream's: the same layout to the letter, the
+// stream's name in any case.
+static bool SambaNamesStream(std::string_view name, std::string_view stream) {
+    const std::size_t inner = stream.size() - kSambaPrefix.size() - kSambaType.size();
+    return name.size() == stream.size() && name.substr(0, kSambaPrefix.size()) == kSambaPrefix &&
+           name.substr(name.size() - kSambaType.size()) == kSambaType &&
+           SameIgnoringCase(name.substr(kSambaPrefix.size(), inner), stream.substr(kSambaPrefix.size(), inner));
 }
 
 // Runs call(buffer, size) on buffer's stack part, cut to offer; when the result is larger, it is
 // measured (call(nullptr, 0)) and read into a buffer of its size. It may shrink after it was
-// measured (fine) or grow (ERANGE again: measure again). The size read, or -1 with errno set.
+// measured (fine) or grow (ERANGE again: measure again). The size read, or -1 with errno set. A
+// call with size 0 only measures and copies nothing, so none is ever taken for a read: the first
+// offers at least one byte, and a value measured empty is empty.
 template <typename Call, typename Buffer>
 static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
-    ssize_t got = call(buffer.data(), std::min(buffer.capacity(), offer));
+    ssize_t got = call(buffer.data(), std::clamp<std::size_t>(offer, 1, buffer.capacity()));
     for (int attempt = 0; attempt < 4 && got < 0 && errno == ERANGE; ++attempt) {
         const ssize_t size = call(nullptr, 0);
-        if (size < 0) return -1;
+        if (size <= 0) return size;
         got = call(buffer.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
     }
     return got;
@@ -247,7 +261,7 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
         const std::string_view name(list.data() + at, strnlen(list.data() + at, end - at));
         if (name == stream.narrow) return stream.narrow.c_str();
         const bool terminated = at + name.size() < end;
-        if (terminated && found == stream.narrow.c_str() && SameIgnoringCase(name, stream.narrow)) {
+        if (terminated && found == stream.narrow.c_str() && SambaNamesStream(name, stream.narrow)) {
             found = name.data();
         }
         at += name.size() + 1;

@@ -129,7 +129,7 @@ linux() {
   new_volume "$3"
   export XDG_CONFIG_HOME="$work/user"  # the user's own folder: nothing a user or a run left there
   cp "$library" "$work/plugin/"
-  write_configuration Comment 'Zone>>>dot<<<Identifier' Native
+  write_configuration Comment 'Zone>>>dot<<<Identifier' Native 'Kind:$DATA'
   so=$work/plugin/$(basename "$library")
 
   # 1. Fields written through the library on the mounted volume.
@@ -141,6 +141,7 @@ linux() {
   "$plughost" "$so" set "$mnt/file.txt" Comment "$(printf 'h\303\251llo')" >/dev/null || fail "set Comment"
   "$plughost" "$so" set "$mnt/file.txt" 1 '[ZoneTransfer]\nZoneId=3' >/dev/null || fail "set Zone.Identifier"
   "$plughost" "$so" set "$mnt/folder" Comment "a folder" >/dev/null || fail "set a folder's Comment"
+  "$plughost" "$so" set "$mnt/file.txt" 'Kind:$DATA' "typed" >/dev/null || fail "set Kind:\$DATA"
   after=$(stat -c %y "$mnt/file.txt")
   [ "$before" = "$after" ] || fail "KeepTime: last-write time went from $before to $after"
   umount "$mnt"
@@ -150,6 +151,7 @@ linux() {
   check /file.txt Comment 'h\303\251llo'
   check /file.txt Zone.Identifier '[ZoneTransfer]\r\nZoneId=3'
   check /folder Comment 'a folder'
+  check /file.txt Kind 'typed'  # the field Kind:$DATA is the stream Kind
   check /file.txt '' 'file data\n'
 
   # 3. A stream created the Windows way (file:stream) read back through the library.

@@ -233,6 +233,8 @@ TEST(StreamStore, SambasValuesReadWithoutTheirZeroByte) {
         {"an empty stream", 0, kSambaComment, Z(""), -3, u""},
         {"another case", 0, "DosStream.COMMENT:$DATA", Z("other case"), 11, u"other case"},
         {"ntfs-3g's attribute is not the stream", 0, "Comment", Z("ntfs-3g"), -3, u""},
+        {"the prefix in another case is not the stream", 0, "dosstream.Comment:$DATA", Z("x"), -3, u""},
+        {"the type in another case is not the stream", 0, "DosStream.Comment:$data", Z("x"), -3, u""},
         {"a configured type", 1, "DosStream.Zone.Identifier:$DATA", Z("[ZoneTransfer]"), 11,
          u"[ZoneTransfer]"},
     };
@@ -240,7 +242,7 @@ TEST(StreamStore, SambasValuesReadWithoutTheirZeroByte) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(w.file, "new file");
-        for (const char* name : {"Comment", "DosStream.Comment:$DATA", "DosStream.COMMENT:$DATA"}) RemoveStream(w.file, name);
+        for (const Case& other : cases) RemoveStream(w.file, other.attribute);
         PutStream(w.file, c.attribute, c.bytes);
         const Value value = GetValue(w.plugin.api(), w.file, c.field);
         EXPECT_EQ(value.code, c.code);
@@ -249,27 +251,32 @@ TEST(StreamStore, SambasValuesReadWithoutTheirZeroByte) {
 }
 
 // A stream a client wrote under another case is the one changed and cleared: no second one.
+// Attributes whose layout differs in case are not streams for Samba, and stay as they are.
 TEST(StreamStore, SambasValuesAreWrittenWithOneZeroByte) {
     Writer w(StoreOptions("samba"), kStoreStreams);
     const std::string other = "DosStream.comment:$DATA";
     PutStream(w.file, other, Z("old"));
+    for (const char* odd : {"dosstream.Comment:$DATA", "DosStream.Comment:$data"}) PutStream(w.file, odd, "odd");
     EXPECT_EQ(w.Set(w.file, 0, u"new"), 0);
     EXPECT_EQ(w.Stream(w.file, other), Z("new"));
     EXPECT_EQ(w.Stream(w.file, kSambaComment), "<absent>");
     EXPECT_EQ(w.Set(w.file, 0, u""), 0);
     EXPECT_EQ(w.Stream(w.file, other), "<absent>");
     EXPECT_EQ(w.Set(w.file, 0, u""), -2);  // nothing left to clear
+    for (const char* odd : {"dosstream.Comment:$DATA", "DosStream.Comment:$data"}) EXPECT_EQ(w.Stream(w.file, odd), "odd");
 }
 
+// Also where the field Zone.Identifier:$DATA goes: the stream Zone.Identifier in either store.
 TEST(StreamStore, AnUnknownStoreIsToldOnceAndTheDefaultUsed) {
+    const std::string zone = "Zone.Identifier", sambaZone = "DosStream.Zone.Identifier:$DATA";
     struct Case {
         const char* value;
         bool told;
-        std::string attribute, bytes;  // where a write of "abc" goes
-    } cases[] = {{"ntfs-3g", false, "Comment", "abc"}, {"NTFS-3G", false, "Comment", "abc"},
-                 {"", false, "Comment", "abc"},        {"Samba", false, kSambaComment, Z("abc")},
-                 {"samba", false, kSambaComment, Z("abc")},
-                 {"smb", true, "Comment", "abc"},      {"ntfs3g", true, "Comment", "abc"}};
+        std::string attribute, zone, bytes;  // where a write of "abc" goes
+    } cases[] = {{"ntfs-3g", false, "Comment", zone, "abc"}, {"NTFS-3G", false, "Comment", zone, "abc"},
+                 {"", false, "Comment", zone, "abc"},        {"Samba", false, kSambaComment, sambaZone, Z("abc")},
+                 {"samba", false, kSambaComment, sambaZone, Z("abc")},
+                 {"smb", true, "Comment", zone, "abc"},      {"ntfs3g", true, "Comment", zone, "abc"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         testing::internal::CaptureStderr();
@@ -280,6 +287,8 @@ TEST(StreamStore, AnUnknownStoreIsToldOnceAndTheDefaultUsed) {
                          : "");
         EXPECT_EQ(w.Set(w.file, 0, u"abc"), 0);
         EXPECT_EQ(w.Stream(w.file, c.attribute), c.bytes);
+        EXPECT_EQ(w.Set(w.file, 1, u"abc"), 0);
+        EXPECT_EQ(w.Stream(w.file, c.zone), c.bytes);
     }
 }
 #endif

@@ -113,18 +113,21 @@ TEST(NamesOwnStream, RefusesWhatCouldReachMoreThanANamedStream) {
         {u"", false},             {u":$DATA", false},         {u"::$DATA", false},
         {u"a:b", false},          {u"a\\b", false},          {u"a/b", false},
         {u"a:", false},           {u"a:$DATA:$DATA", false},  {u"a:$DAT", false},
-        {u"..\\x", false},
+        {u"..\\x", false},      {std::u16string(u"Comment\0x", 9), false},
+        {std::u16string(u"\0", 1), false},
     };
     for (const Case& c : cases) EXPECT_EQ(NamesOwnStream(c.name), c.accepted) << testing_support::U8(c.name);
 
     for (platform::StreamStore store : {platform::StreamStore::Ntfs3g, platform::StreamStore::Samba}) {
         Configuration config;
-        config.fields = {{u"::$DATA", u"::$DATA"}, {u"Comment", u"Comment"}};
+        const std::u16string nul(u"Comment\0x", 9);
+        config.fields = {{u"::$DATA", u"::$DATA"}, {u"Comment", u"Comment"}, {nul, nul}};
         config.store = store;
         InstallConfiguration(std::move(config));
         ASSERT_NE(FieldAt(1), nullptr);
         EXPECT_TRUE(FieldAt(0)->Refused);
         EXPECT_FALSE(FieldAt(1)->Refused);
+        EXPECT_TRUE(FieldAt(2)->Refused);
         ReleaseConfiguration();
     }
 }

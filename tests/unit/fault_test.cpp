@@ -332,11 +332,12 @@ TEST_F(Faults, AFailedReadIsAnEmptyField) {
 
 #else
 
-std::atomic<int> gRestores{0}, gGrowths{0};
-// A 6,000-byte attribute that grows gGrowths more times between being measured and being read.
+std::atomic<int> gRestores{0}, gGrowths{0}, gVanishings{0};
+// A 6,000-byte attribute that grows gGrowths more times between being measured and being read,
+// and is measured empty gVanishings times (it shrank to nothing, then grew back).
 ssize_t GrowingGetxattr(const char*, const char*, void* value, size_t size) {
     static const std::string attribute(6000, 'z');
-    if (size == 0) return static_cast<ssize_t>(attribute.size());
+    if (size == 0) return gVanishings-- > 0 ? 0 : static_cast<ssize_t>(attribute.size());
     if (size < attribute.size() || gGrowths-- > 0) {
         errno = ERANGE;
         return -1;
@@ -475,7 +476,7 @@ TEST_F(Faults, AFailedReadIsAnEmptyField) {
 }
 
 // Larger than the first offer: measured and read whole, measured again while it keeps growing,
-// given up after four tries.
+// given up after four tries. Measured empty, it is empty: a call that only measures is no read.
 TEST_F(Faults, ALargeAttributeIsMeasuredAndReadWhole) {
     Inject("getxattr", Call(GrowingGetxattr));
     for (int growths : {0, 3}) {
@@ -483,6 +484,9 @@ TEST_F(Faults, ALargeAttributeIsMeasuredAndReadWhole) {
         EXPECT_EQ(Get(), 11) << growths;
     }
     gGrowths = 4;
+    EXPECT_EQ(Get(), -3);
+    gGrowths = 0;
+    gVanishings = 1;
     EXPECT_EQ(Get(), -3);
 }
 
