@@ -255,8 +255,10 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     if (got == bytes.capacity() && maxBytes > got) {
         LARGE_INTEGER size;
         if (!osGetFileSizeEx(handle.get(), &size)) return false;
-        std::size_t want = std::min({static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0)),
-                                     maxBytes, std::size_t{0x7FFFFFFF}});
+        // Sizes stay in 64 bits until cut to what is wanted: a 32-bit size_t would wrap at 4 GiB.
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<unsigned long long>({static_cast<unsigned long long>(std::max<LONGLONG>(size.QuadPart, 0)),
+                                          maxBytes, 0x7FFFFFFF}));
         if (want > total) {
             bytes.SetSize(total);
             char* whole = bytes.Grow(want);
@@ -281,6 +283,7 @@ static bool WriteFromStart(HANDLE handle, std::string_view data) {
     for (std::size_t done = 0; done < data.size();) {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(done);
+        at.OffsetHigh = static_cast<DWORD>(static_cast<unsigned long long>(done) >> 32);
         DWORD written = 0;
         if (!osWriteFile(handle, data.data() + done, static_cast<DWORD>(data.size() - done), &written, &at) ||
             written == 0) {
@@ -291,7 +294,7 @@ static bool WriteFromStart(HANDLE handle, std::string_view data) {
     return true;
 }
 
-static bool SetLength(HANDLE handle, std::size_t length) {
+static bool SetLength(HANDLE handle, unsigned long long length) {
     FILE_END_OF_FILE_INFO end;
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
     return osSetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end) != FALSE;
@@ -300,23 +303,30 @@ static bool SetLength(HANDLE handle, std::size_t length) {
 // bytes in place of the open stream's contents, in an order that a full volume cannot cut short
 // unnoticed: a longer stream is extended first (NTFS reserves the room or fails with "disk full"
 // before any data changes), then written from the start, then cut to length. The bytes about to
-// be overwritten are kept first; when any step fails, they and the old length are put back.
+// be overwritten are kept first; when any step fails, the old length is put back where it was
+// touched (cutting never needs room), then the old bytes (into room the stream held): twice,
+// should the first try fail.
+// Lengths are 64-bit in both builds: a stream may hold 4 GiB and more.
 static bool Replace(HANDLE handle, bool existed, std::string_view bytes) {
     LARGE_INTEGER size;
     size.QuadPart = 0;
     if (existed && !osGetFileSizeEx(handle, &size)) return false;
-    const std::size_t oldLength = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
-    const std::size_t kept = std::min(oldLength, bytes.size());
+    const unsigned long long oldLength = static_cast<unsigned long long>(std::max<LONGLONG>(size.QuadPart, 0));
+    const std::size_t kept = static_cast<std::size_t>(std::min<unsigned long long>(oldLength, bytes.size()));
     StreamBytes old;
     DWORD got = 0;
     if (kept > 0 && (!osReadFile(handle, old.Reserve(kept), static_cast<DWORD>(kept), &got, nullptr) || got != kept)) {
         return false;
     }
-    const bool replaced = (bytes.size() <= oldLength || SetLength(handle, bytes.size())) &&
-                          WriteFromStart(handle, bytes) && (bytes.size() >= oldLength || SetLength(handle, bytes.size()));
-    if (!replaced && existed) {
-        // Only rewrites room the stream already held, so a full volume does not stop it.
-        (void)(WriteFromStart(handle, {old.data(), kept}) && SetLength(handle, oldLength));
+    bool lengthSet = false;  // once tried, the old length is put back too
+    const auto setLength = [&] {
+        lengthSet = true;
+        return SetLength(handle, bytes.size());
+    };
+    const bool replaced = (bytes.size() <= oldLength || setLength()) && WriteFromStart(handle, bytes) &&
+                          (bytes.size() >= oldLength || setLength());
+    for (int attempt = 0; !replaced && existed && attempt < 2; ++attempt) {
+        if ((!lengthSet || SetLength(handle, oldLength)) && WriteFromStart(handle, {old.data(), kept})) break;
     }
     return replaced;
 }
@@ -358,19 +368,16 @@ bool IsDirectory(std::u16string_view file) {
     return linked.valid() && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// How the time steps open their target: a directory needs backup semantics.
-static HANDLE OpenForTime(std::u16string_view file, bool isDirectory, DWORD fileAccess) {
+// How the time steps open their target: for its attributes only, which takes no part in share
+// checks, so the time is kept whoever holds the file open; a directory needs backup semantics.
+static HANDLE OpenForTime(std::u16string_view file, bool isDirectory, DWORD access) {
     const std::u16string target = ToLongPath(file);
-    if (isDirectory) {
-        return osCreateFileW(W(target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    }
-    return osCreateFileW(W(target), fileAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return osCreateFileW(W(target), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, isDirectory ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool CaptureWriteTime(std::u16string_view file, bool isDirectory, FileTime& time) {
-    Handle handle(OpenForTime(file, isDirectory, GENERIC_READ));
+    Handle handle(OpenForTime(file, isDirectory, FILE_READ_ATTRIBUTES));
     FILETIME written;
     if (!handle.valid() || !osGetFileTime(handle.get(), nullptr, nullptr, &written)) return false;
     time.value = static_cast<long long>((static_cast<unsigned long long>(written.dwHighDateTime) << 32) |
@@ -380,7 +387,7 @@ bool CaptureWriteTime(std::u16string_view file, bool isDirectory, FileTime& time
 }
 
 bool RestoreWriteTime(std::u16string_view file, bool isDirectory, const FileTime& time) {
-    Handle handle(OpenForTime(file, isDirectory, GENERIC_WRITE));
+    Handle handle(OpenForTime(file, isDirectory, FILE_WRITE_ATTRIBUTES));
     FILETIME written;
     written.dwLowDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value));
     written.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(time.value) >> 32);

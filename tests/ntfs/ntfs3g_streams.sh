@@ -270,6 +270,33 @@ windows() {
   umount "$mnt"
   mount -t tmpfs -o size=1m velkaron "$work/tmpfs" || fail "could not mount a tmpfs"
   full_volume "Wine on tmpfs" "$work/tmpfs" 1 "$work/tmpfs/full.txt" "$work/tmpfs/new.txt" "$big"
+
+  # 6. A stream of 4 GiB and 5 bytes (sparse: plain Wine keeps it as a file of its own), 6,000
+  #    bytes of x and then zeros: read as far as the host's buffer goes, replaced exactly, and on
+  #    the full volume kept whole, length and bytes.
+  huge=$work/tmpfs/huge.txt size=4294967301
+  make_huge() {
+    echo data > "$huge"
+    head -c 6000 /dev/zero | tr '\0' x > "$huge:Comment" && truncate -s $size "$huge:Comment"
+  }
+  whole() {  # whole WHAT: the stream is still the one make_huge made
+    [ "$(stat -c %s "$huge:Comment")" = $size ] || fail "$1: the stream holds $(stat -c %s "$huge:Comment") bytes"
+    head -c 6000 "$huge:Comment" | tr -d x | cmp -s - /dev/null &&
+      cmp -s -n $((size - 6000)) -i 6000:0 "$huge:Comment" /dev/zero || fail "$1: the stream's bytes changed"
+  }
+  make_huge
+  "$WINE" "$plughost" "$dll" value "$huge" Comment </dev/null >"$work/out" 2>&1
+  [ "$(tr -d x <"$work/out" | wc -c)/$(wc -c <"$work/out")" = 0/6000 ] ||
+    fail "a 4 GiB stream read as $(wc -c <"$work/out") bytes, not its 6,000 x before the zeros"
+  mountpoint -q "$work/tmpfs" || fail "$work/tmpfs is not mounted: not filling it"
+  dd if=/dev/zero of="$work/tmpfs/filler" bs=64k count=16 2>/dev/null || :
+  code=0; put "$huge" "$big" || code=$?
+  [ $code = 1 ] || fail "a write to the 4 GiB stream on the full volume: plughost exited $code: $(cat "$work/out")"
+  whole "a failed write to a 4 GiB stream"
+  rm "$work/tmpfs/filler"
+  put "$huge" "hello" || fail "replacing a 4 GiB stream: $(cat "$work/out")"
+  [ "$(cat "$huge:Comment")" = hello ] || fail "a 4 GiB stream replaced by hello holds $(stat -c %s "$huge:Comment") bytes"
+  echo "ok: a 4 GiB stream is read to the host's buffer, kept whole by a failed write, replaced exactly"
   umount "$work/tmpfs"
 }
 

@@ -230,9 +230,11 @@ BOOL WINAPI FailingDeleteFileW(LPCWSTR) {
     return FALSE;
 }
 BOOL WINAPI FailingGetFileTime(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME) { return FALSE; }
+// Counts the times set.
 BOOL WINAPI CountingSetFileTime(HANDLE h, const FILETIME* a, const FILETIME* b, const FILETIME* c) {
-    ++gRestores;
-    return SetFileTime(h, a, b, c);
+    const BOOL set = SetFileTime(h, a, b, c);
+    if (set) ++gRestores;
+    return set;
 }
 BOOL WINAPI FailingSetFileTime(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*) { return FALSE; }
 
@@ -262,6 +264,9 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
         {"a short write, then none", "WriteFile", Call(PlannedWriteFile), "SF", "old value", longer},
         {"the final length", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "F", "old value", "new"},
         {"the putting back, short once", "WriteFile", Call(PlannedWriteFile), "FS", "old value", longer},
+        {"the putting back fails once", "WriteFile", Call(PlannedWriteFile), "FF", "old value", longer},
+        {"the old length fails once", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "FF",
+         "old value", "new"},
         {"an empty stream", "WriteFile", Call(PlannedWriteFile), "F", "", "new value"},
         {"no stream: the write", "WriteFile", Call(PlannedWriteFile), "F", "<absent>", "new value"},
         {"no stream: the extension", "SetFileInformationByHandle", Call(PlannedSetFileInformationByHandle), "F",
@@ -308,6 +313,24 @@ TEST_F(Faults, EachFailureGivesItsCodeAndClosesEveryHandle) {
         for (const char* name : kCalls) velkaron::platform::SetSystemCall(name, nullptr);
         EXPECT_EQ(gOpen.load(), 0) << "handles left open";
         EXPECT_EQ(Stream(), c.stream);
+    }
+}
+
+// KeepTime while another handle holds the file, with write access and read sharing only (as
+// editors hold a document) or exclusively: the time steps open it for its attributes alone.
+TEST_F(Faults, KeepTimeHoldsWhileTheFileIsOpenElsewhere) {
+    for (const auto& [access, share] : {std::pair<DWORD, DWORD>{GENERIC_WRITE, FILE_SHARE_READ},
+                                        std::pair<DWORD, DWORD>{GENERIC_READ | GENERIC_WRITE, 0}}) {
+        SCOPED_TRACE(share);
+        SetWriteTime(file, original);
+        const HANDLE holder = CreateFileW(file.wstring().c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        gRestores = 0;
+        Inject("SetFileTime", Call(CountingSetFileTime));
+        EXPECT_EQ(Set(u"new value"), 0);
+        EXPECT_EQ(gRestores.load(), 1);
+        CloseHandle(holder);
+        EXPECT_EQ(GetWriteTime(file), original);
     }
 }
 
