@@ -55,6 +55,7 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
     config.options.WriteUTF8 = isOn(u"WriteUTF8");
     config.options.ReadUTF8 = isOn(u"ReadUTF8");
     config.options.SubstituteChars = isOn(u"SubstituteChars");
+    config.options.ListStreams = isOn(u"ListStreams");
     config.store = platform::ReadStreamStore(lookup, config.problem);
 
     for (int key = 0; key < kMaxFields; ++key) {
@@ -64,6 +65,12 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
         std::u16string stream =
             config.options.SubstituteChars ? ReplaceDotPlaceholder(value) : value;
         config.fields.push_back({std::move(value), std::move(stream)});
+    }
+    if (config.options.ListStreams) {
+        TFieldsRec listing;
+        listing.FieldName = u"Streams";
+        listing.Listing = true;
+        config.fields.push_back(std::move(listing));
     }
     return config;
 }
@@ -115,6 +122,10 @@ void LoadConfiguration() {
 void InstallConfiguration(Configuration config) {
     auto table = std::make_unique<std::vector<TFieldsRec>>(std::move(config.fields));
     for (TFieldsRec& field : *table) {
+        if (field.Listing) {
+            field.OsStream.store = config.store;  // a listing opens no stream of its own
+            continue;
+        }
         field.Refused = !NamesOwnStream(field.RealStream);
         if (!field.Refused) field.OsStream = platform::MakeStreamName(field.RealStream, config.store);
     }

@@ -16,6 +16,7 @@ struct TFieldsRec {
     std::u16string RealStream;  // the stream that holds the value on disk
     platform::StreamName OsStream = {};  // RealStream for the OS calls, made when the table is installed
     bool Refused = false;  // RealStream could reach more than a named stream: never opened
+    bool Listing = false;  // the field "Streams": every named stream of the file, read-only
 };
 
 struct Options {
@@ -23,6 +24,7 @@ struct Options {
     bool WriteUTF8 = false;
     bool ReadUTF8 = false;
     bool SubstituteChars = false;
+    bool ListStreams = false;  // one more field, "Streams", after the configured ones
 };
 
 constexpr int kMaxFields = 100;          // keys 0 to 99 of section "Streams"

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/small_buffer.h"
 
@@ -129,6 +130,19 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
 // Creates or replaces the stream with exactly bytes (opened with no sharing on Windows). False
 // when that fails, which leaves the stream as it was: the same bytes, or no stream.
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes);
+
+// One named stream of a file, as a listing finds it.
+struct StreamEntry {
+    std::u16string name;      // without the ":" before it and the ":$DATA" after it
+    unsigned long long size;  // in bytes, as a Windows client sees it
+};
+
+// Every named stream of file (or folder), not the file's own data, in the order the OS gives
+// them. Windows: FindFirstStreamW and FindNextStreamW, looked up when the library loads (false
+// where they are missing). Linux: the attributes listxattr gives, each measured once: in
+// ntfs-3g's store every "user.S", in Samba's every "user.DosStream.S:$DATA" (less its zero
+// byte); no other namespace. False when the OS cannot list them; entries is then empty.
+bool ListStreams(std::u16string_view file, StreamStore store, std::vector<StreamEntry>& entries);
 
 // Removes the stream; false when it cannot, in particular when it does not exist.
 bool DeleteStream(std::u16string_view file, const StreamName& stream);

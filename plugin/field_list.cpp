@@ -38,6 +38,7 @@ extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fiel
     return kFieldWideString;
 }
 
-extern "C" std::int32_t VELKARON_CALL ContentGetSupportedFieldFlags(std::int32_t) {
-    return velkaron::kFieldEditable;
+extern "C" std::int32_t VELKARON_CALL ContentGetSupportedFieldFlags(std::int32_t fieldIndex) {
+    const velkaron::TFieldsRec* field = velkaron::FieldAt(fieldIndex);
+    return field != nullptr && field->Listing ? 0 : velkaron::kFieldEditable;
 }

@@ -1,9 +1,27 @@
 #include "streams/field_stream.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/small_buffer.h"
 #include "text/encoding.h"
 
 namespace velkaron {
+
+std::u16string StreamListText(std::u16string_view file, const TFieldsRec& field) {
+    std::vector<platform::StreamEntry> entries;
+    if (!platform::ListStreams(file, field.OsStream.store, entries)) return {};
+    // The same order on every build: UTF-16 units compared as numbers.
+    std::sort(entries.begin(), entries.end(),
+              [](const platform::StreamEntry& a, const platform::StreamEntry& b) { return a.name < b.name; });
+    std::u16string text;
+    for (const platform::StreamEntry& entry : entries) {
+        if (!text.empty()) text += u", ";
+        const std::string size = std::to_string(entry.size);
+        text.append(entry.name).append(u" (").append(size.begin(), size.end()).push_back(u')');
+    }
+    return text;
+}
 
 bool ReadFieldStream(std::u16string_view file, const TFieldsRec& field, std::size_t maxBytes,
                      platform::StreamBytes& bytes) {

@@ -2,12 +2,18 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "config/configuration.h"
 #include "platform/platform.h"
 
 namespace velkaron {
+
+// The listing field's text for file (or folder): every named stream as "NAME (SIZE)", SIZE its
+// bytes in decimal, in ordinal order of the names' UTF-16 units, joined by ", ". Empty when it has
+// none or the OS cannot list them.
+std::u16string StreamListText(std::u16string_view file, const TFieldsRec& field);
 
 // Reads at most maxBytes of the field's stream of file. False when it cannot be read.
 bool ReadFieldStream(std::u16string_view file, const TFieldsRec& field, std::size_t maxBytes,

@@ -269,6 +269,34 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
     return found;
 }
 
+bool ListStreams(std::u16string_view file, StreamStore store, std::vector<StreamEntry>& entries) {
+    entries.clear();
+    NativeName pathBuffer;
+    const char* path = ToNative(file, pathBuffer);
+    // A list that grows between being measured and being read is measured and read again.
+    NameList list;
+    const ssize_t got = ReadMeasured([&](void* names, std::size_t size) {
+        return osListxattr(path, static_cast<char*>(names), size);
+    }, list.capacity(), list);
+    if (got < 0) return false;
+    const bool samba = store == StreamStore::Samba;
+    const std::string_view prefix = samba ? kSambaPrefix : "user.", type = samba ? kSambaType : "";
+    for (std::size_t at = 0, end = static_cast<std::size_t>(got); at < end;) {
+        const std::string_view name(list.data() + at, strnlen(list.data() + at, end - at));
+        at += name.size() + 1;
+        if (at > end || name.size() <= prefix.size() + type.size() || name.substr(0, prefix.size()) != prefix ||
+            name.substr(name.size() - type.size()) != type) {
+            continue;  // unterminated, or not a stream of this store
+        }
+        const ssize_t size = osGetxattr(path, name.data(), nullptr, 0);
+        if (size < 0) continue;  // gone since the list was read
+        const auto measured = static_cast<unsigned long long>(size);
+        const unsigned long long shown = samba && measured > 0 ? measured - 1 : measured;  // Samba's zero byte
+        entries.push_back({DecodeUtf8(name.substr(prefix.size(), name.size() - prefix.size() - type.size())), shown});
+    }
+    return true;
+}
+
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);

@@ -20,6 +20,14 @@ using GetFileTimeFn = decltype(&::GetFileTime);
 using SetFileTimeFn = decltype(&::SetFileTime);
 using GetFileSizeExFn = decltype(&::GetFileSizeEx);
 using SetFileInformationByHandleFn = decltype(&::SetFileInformationByHandle);
+using FindFirstStreamWFn = decltype(&::FindFirstStreamW);
+using FindNextStreamWFn = decltype(&::FindNextStreamW);
+using FindCloseFn = decltype(&::FindClose);
+
+// Stream listing came with Vista: looked up, so that the library still loads without it.
+SystemCall Kernel32Call(const char* name) {
+    return reinterpret_cast<SystemCall>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
+}
 
 SystemCallSlot kSystemCalls[] = {
     {"CreateFileW", AsSystemCall(&::CreateFileW), AsSystemCall(&::CreateFileW)},
@@ -32,6 +40,9 @@ SystemCallSlot kSystemCalls[] = {
     {"GetFileSizeEx", AsSystemCall(&::GetFileSizeEx), AsSystemCall(&::GetFileSizeEx)},
     {"SetFileInformationByHandle", AsSystemCall(&::SetFileInformationByHandle),
      AsSystemCall(&::SetFileInformationByHandle)},
+    {"FindFirstStreamW", Kernel32Call("FindFirstStreamW"), Kernel32Call("FindFirstStreamW")},
+    {"FindNextStreamW", Kernel32Call("FindNextStreamW"), Kernel32Call("FindNextStreamW")},
+    {"FindClose", AsSystemCall(&::FindClose), AsSystemCall(&::FindClose)},
 };
 
 #define osCreateFileW (reinterpret_cast<CreateFileWFn>(kSystemCalls[0].current))
@@ -43,6 +54,9 @@ SystemCallSlot kSystemCalls[] = {
 #define osSetFileTime (reinterpret_cast<SetFileTimeFn>(kSystemCalls[6].current))
 #define osGetFileSizeEx (reinterpret_cast<GetFileSizeExFn>(kSystemCalls[7].current))
 #define osSetFileInformationByHandle (reinterpret_cast<SetFileInformationByHandleFn>(kSystemCalls[8].current))
+#define osFindFirstStreamW (reinterpret_cast<FindFirstStreamWFn>(kSystemCalls[9].current))
+#define osFindNextStreamW (reinterpret_cast<FindNextStreamWFn>(kSystemCalls[10].current))
+#define osFindClose (reinterpret_cast<FindCloseFn>(kSystemCalls[11].current))
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide strings are UTF-16 units");
 
@@ -345,6 +359,33 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
         if (Replace(handle.get(), existed, bytes)) return true;
     }
     if (!existed) osDeleteFileW(name);  // the stream this write created goes again
+    return false;
+}
+
+bool ListStreams(std::u16string_view file, StreamStore, std::vector<StreamEntry>& entries) {
+    entries.clear();
+    if (osFindFirstStreamW == nullptr) return false;
+    WIN32_FIND_STREAM_DATA found;
+    const HANDLE search = osFindFirstStreamW(W(ToLongPath(file)), FindStreamInfoStandard, &found, 0);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_HANDLE_EOF;  // no stream at all
+    struct Search {
+        HANDLE handle;
+        ~Search() { osFindClose(handle); }
+    } closed{search};
+    DWORD error;
+    do {
+        // ":NAME:$DATA"; "::$DATA" is the file's own data.
+        const std::u16string_view name(reinterpret_cast<const char16_t*>(found.cStreamName),
+                                       wcsnlen(found.cStreamName, sizeof found.cStreamName / sizeof(WCHAR)));
+        const std::size_t type = name.rfind(u':');
+        if (name.size() > 1 && name[0] == u':' && type != std::u16string_view::npos && type > 1) {
+            entries.push_back({std::u16string(name.substr(1, type - 1)),
+                               static_cast<unsigned long long>(std::max<LONGLONG>(found.StreamSize.QuadPart, 0))});
+        }
+        error = osFindNextStreamW(search, &found) ? ERROR_SUCCESS : GetLastError();
+    } while (error == ERROR_SUCCESS);
+    if (error == ERROR_HANDLE_EOF) return true;
+    entries.clear();  // a list cut short would pass for the whole list
     return false;
 }
 

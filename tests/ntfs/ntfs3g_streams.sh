@@ -50,8 +50,8 @@ new_volume() {
 mount_volume() {  # mount_volume OPTIONS
   ntfs-3g -o "$1" "$image" "$mnt" || fail "ntfs-3g could not mount the image with $1"
 }
-write_configuration() {  # write_configuration FIELD...: all four options on
-  { printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\n[Streams]\n'
+write_configuration() {  # write_configuration FIELD...: all four options on, and ListStreams
+  { printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\n[Streams]\n'
     k=0; for f; do echo "$k=$f"; k=$((k + 1)); done; } > "$work/plugin/Velkaron.ini"
 }
 # check PATH STREAM EXPECTED-PRINTF-FORMAT: in the unmounted image, the stream holds exactly that.
@@ -162,6 +162,9 @@ linux() {
   table=$("$plughost" "$so" get "$mnt/file.txt" --field Native)
   echo "$table" | grep -q "written natively" || fail "the native stream did not read back: $table"
   echo "ok: a stream created as file.txt:Native reads back through the library"
+  list=$("$plughost" "$so" value "$mnt/file.txt" Streams)
+  [ "$list" = "Comment (6), Kind (5), Native (16), Zone.Identifier (24)" ] || fail "file.txt's streams listed as: $list"
+  echo "ok: the field Streams lists them all: $list"
 
   # 4. Clearing removes the named stream.
   "$plughost" "$so" clear "$mnt/file.txt" Comment >/dev/null || fail "clear Comment"
@@ -261,6 +264,25 @@ windows() {
   check /missing.txt Comment 'made with its file'
   check /missing.txt '' ''
   check_absent /folder Zone.Identifier
+
+  # The streams the Windows build wrote, listed by the Linux build after a remount in ntfs-3g's
+  # default mode (when the Linux build is there: make test builds it first).
+  linux_build=$top/build/linux
+  if [ -x "$linux_build/plughost" ] && [ -f "$linux_build/Velkaron.so" ]; then
+    mkdir "$work/linux" && cp "$linux_build/Velkaron.so" "$work/linux/"
+    printf '[Options]\nListStreams=1\n[Streams]\n0=Comment\n' > "$work/linux/Velkaron.ini"
+    mount_volume streams_interface=xattr
+    for listed in "file.txt:Comment (6), Zone.Identifier (24)" "folder:Comment (8)"; do
+      got=$(XDG_CONFIG_HOME="$work/user" "$linux_build/plughost" "$work/linux/Velkaron.so" value "$mnt/${listed%%:*}" Streams)
+      [ "$got" = "${listed#*:}" ] || fail "the Linux build lists ${listed%%:*}'s streams as: $got"
+    done
+    umount "$mnt"
+    echo "ok: the Linux build lists the streams the Windows build wrote"
+  elif [ "${CI:-}" = true ]; then
+    fail "no Linux build in $linux_build to list the streams the Windows build wrote"
+  else
+    echo "SKIPPED: no Linux build in $linux_build: the streams the Windows build wrote were not listed by it"
+  fi
 
   # 5. Full volumes: NTFS itself, and plain Wine on a small tmpfs, where the stream is a Unix file
   #    of its own and a write that runs out of room reports success with fewer bytes.

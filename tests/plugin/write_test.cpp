@@ -1,6 +1,8 @@
 // Writing fields through the real library; streams are inspected straight through the OS.
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sys/xattr.h>
 #endif
 
 #include <gtest/gtest.h>
@@ -164,6 +166,22 @@ TEST(Write, NamesBeyondANamedStreamAreRefused) {
     EXPECT_EQ(w.Stream(w.file), "still works");
 }
 
+// ListStreams=1 adds the field Streams after the configured ones: read-only, so a write or a
+// clear is a file error that touches nothing. (Wine lists no stream: there it is empty.)
+TEST(Write, TheFieldStreamsIsReadOnlyAndThereOnlyWhenAsked) {
+    EXPECT_EQ(FieldNames(Writer("ListStreams=0").plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}));
+    Writer w("ListStreams=1");
+    EXPECT_EQ(FieldNames(w.plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier", "Streams"}));
+    EXPECT_EQ(w.plugin.api().ContentGetSupportedFieldFlags(2), 0);
+    EXPECT_EQ(w.plugin.api().ContentGetSupportedFieldFlags(1), 1);
+    PutStream(w.file, "Comment", "hello");
+    for (const std::u16string& value : {std::u16string(u"x"), std::u16string()}) EXPECT_EQ(w.Set(w.file, 2, value), -2);
+    EXPECT_EQ(w.Stream(w.file), "hello");
+    EXPECT_EQ(ReadFile(w.file), "file contents");
+    const Value listed = GetValue(w.plugin.api(), w.file, 2);
+    EXPECT_TRUE(listed.code == 11 ? listed.text == u"Comment (5)" : listed.code == -3) << U8(listed.text);
+}
+
 #if defined(_WIN32)
 TEST(Write, AStreamOpenElsewhereIsAFileErrorAndKeepsItsContents) {
     Writer w("WriteUTF8=1");
@@ -267,6 +285,40 @@ TEST(StreamStore, SambasValuesAreWrittenWithOneZeroByte) {
 }
 
 // Also where the field Zone.Identifier:$DATA goes: the stream Zone.Identifier in either store.
+// The field Streams in either store, for a file and a folder: the store's streams with the sizes
+// Windows clients see, in ordinal order; no other attribute and no other namespace.
+TEST(StreamStore, TheFieldStreamsListsTheStoresStreams) {
+    using Attributes = std::vector<std::pair<std::string, std::string>>;  // names without "user."
+    struct Case {
+        const char* store;
+        Attributes attributes;
+        std::u16string list;  // "": the field is empty
+    } cases[] = {
+        {"ntfs-3g", {{"Zone.Identifier", std::string(26, 'z')}, {"Comment", "hello"}},
+         u"Comment (5), Zone.Identifier (26)"},
+        {"ntfs-3g", {{"\xC3\xA9t\xC3\xA9", "x"}, {"empty", ""}, {"Z", "yy"}}, u"Z (2), empty (0), \u00E9t\u00E9 (1)"},
+        {"ntfs-3g", {}, u""},
+        {"samba", {{"DosStream.Zone.Identifier:$DATA", Z("zone")}, {"DosStream.Comment:$DATA", Z("hello")},
+                   {"DosStream.empty:$DATA", Z("")}, {"Comment", "not a stream"}, {"DOSATTRIB", "x"},
+                   {"dosstream.odd:$DATA", Z("x")}, {"DosStream.odd:$data", Z("x")}},
+         u"Comment (5), Zone.Identifier (4), empty (0)"},
+        {"samba", {{"Comment", "not a stream"}}, u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.store + (" " + U8(c.list)));
+        Writer w("ListStreams=1\n" + StoreOptions(c.store), kStoreStreams);
+        const fs::path folder = w.data.path() / "folder";
+        fs::create_directory(folder);
+        for (const fs::path& target : {w.file, folder}) {
+            for (const auto& [name, bytes] : c.attributes) PutStream(target, name, bytes);
+            setxattr(target.c_str(), "trusted.velkaron", "t", 1, 0);  // root's namespace: never listed
+            const Value listed = GetValue(w.plugin.api(), target, 2);
+            EXPECT_EQ(listed.code, c.list.empty() ? -3 : 11);
+            EXPECT_EQ(listed.text, c.list) << U8(listed.text);
+        }
+    }
+}
+
 TEST(StreamStore, AnUnknownStoreIsToldOnceAndTheDefaultUsed) {
     const std::string zone = "Zone.Identifier", sambaZone = "DosStream.Zone.Identifier:$DATA";
     struct Case {

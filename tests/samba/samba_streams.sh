@@ -100,7 +100,7 @@ echo "ok: smbd serves //127.0.0.1:$port/share (pid $(cat "$state/smbd.pid"))"
 
 cp "$library" "$plugin/"
 so=$plugin/$(basename "$library")
-printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\n[Linux]\nStreamStore=samba\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
+printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\n[Linux]\nStreamStore=samba\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
   > "$plugin/Velkaron.ini"
 hex() { od -An -tx1 | tr -d ' \n'; }
 same() {  # same WHAT GOT-FILE WANT-FILE
@@ -129,6 +129,13 @@ read_is "UTF-8 with CJK and CR LF from SMB" "$share/f.txt" Comment "$work/utf8"
 read_is "an ANSI value from SMB" "$share/f.txt" 1 "$work/ansi.utf8"
 read_is "a folder's stream from SMB" "$share/dir" Comment "$work/folder"
 read_is "a stream an SMB client named in another case" "$share/k.txt" Comment "$work/upper"
+# The field Streams lists the streams SMB clients put, with the sizes allinfo gives them.
+smb "allinfo f.txt" > "$work/allinfo"
+printf '%s' "$(grep -v '\[::\$DATA\]' "$work/allinfo" |
+  sed -n 's/^stream: \[:\(.*\):\$DATA\], \([0-9]*\) bytes$/\1 (\2)/p' | LC_ALL=C sort | sed ':a;N;$!ba;s/\n/, /g')" \
+  > "$work/want"
+[ -s "$work/want" ] || fail "allinfo lists no stream of f.txt: $(cat "$work/allinfo")"
+read_is "the streams SMB clients put, with allinfo's sizes: $(cat "$work/want")" "$share/f.txt" Streams "$work/want"
 
 # Values the plug-in writes, read through SMB.
 echo data > "$share/g.txt"

@@ -61,16 +61,16 @@ TEST(ReadConfiguration, OptionsAreOnOnlyForExactlyOne) {
         bool on;
     } cases[] = {{u"1", true}, {u"0", false}, {u"01", false}, {u"true", false},
                  {u"yes", false}, {u"2", false}, {u"", false}, {u"1 ", false}, {u"１", false}};
-    for (const char16_t* key : {u"KeepTime", u"WriteUTF8", u"ReadUTF8", u"SubstituteChars"}) {
+    for (const char16_t* key : {u"KeepTime", u"WriteUTF8", u"ReadUTF8", u"SubstituteChars", u"ListStreams"}) {
         for (const Case& c : cases) {
             const Options o = Read({{std::u16string(u"Options/") + key, c.value}}).options;
-            const int on = o.KeepTime + o.WriteUTF8 + o.ReadUTF8 + o.SubstituteChars;
+            const int on = o.KeepTime + o.WriteUTF8 + o.ReadUTF8 + o.SubstituteChars + o.ListStreams;
             EXPECT_EQ(on, c.on ? 1 : 0) << velkaron::platform::EncodeUtf8(key) << "="
                                         << velkaron::platform::EncodeUtf8(c.value);
         }
     }
     const Options none = Read({}).options;
-    EXPECT_FALSE(none.KeepTime || none.WriteUTF8 || none.ReadUTF8 || none.SubstituteChars);
+    EXPECT_FALSE(none.KeepTime || none.WriteUTF8 || none.ReadUTF8 || none.SubstituteChars || none.ListStreams);
 }
 
 TEST(ReadConfiguration, KeysWithGapsGiveDenseFields) {
@@ -99,6 +99,18 @@ TEST(ReadConfiguration, AtMostAHundredFields) {
         keys[u"Streams/" + std::u16string(d.begin(), d.end())] = u"S";
     }
     EXPECT_EQ(Read(keys).fields.size(), 100u);
+    // ListStreams adds the read-only field Streams after them, in either store.
+    keys[u"Options/ListStreams"] = u"1";
+    for (platform::StreamStore store : {platform::StreamStore::Ntfs3g, platform::StreamStore::Samba}) {
+        Configuration config = Read(keys);
+        config.store = store;
+        ASSERT_EQ(config.fields.size(), 101u);
+        InstallConfiguration(std::move(config));
+        EXPECT_EQ(FieldAt(100)->FieldName, u"Streams");
+        EXPECT_TRUE(FieldAt(100)->Listing && !FieldAt(100)->Refused && !FieldAt(99)->Listing);
+        EXPECT_EQ(FieldAt(100)->OsStream.store, store);
+        ReleaseConfiguration();
+    }
 }
 
 // Only names that reach a named stream of the file are opened: nothing that could reach the

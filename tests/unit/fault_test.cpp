@@ -120,7 +120,8 @@ protected:
 #if defined(_WIN32)
     static constexpr const char* kCalls[] = {"CreateFileW", "ReadFile",    "WriteFile",     "CloseHandle",
                                              "DeleteFileW", "GetFileTime", "SetFileTime",   "GetFileSizeEx",
-                                             "SetFileInformationByHandle"};
+                                             "SetFileInformationByHandle", "FindFirstStreamW", "FindNextStreamW",
+                                             "FindClose"};
 #else
     static constexpr const char* kCalls[] = {"stat", "getxattr", "setxattr", "removexattr", "utimensat", "statfs",
                                              "listxattr"};
@@ -331,6 +332,76 @@ TEST_F(Faults, KeepTimeHoldsWhileTheFileIsOpenElsewhere) {
         EXPECT_EQ(gRestores.load(), 1);
         CloseHandle(holder);
         EXPECT_EQ(GetWriteTime(file), original);
+    }
+}
+
+// The stream listing, fed what Windows gives: the file's own "::$DATA" first (a folder has none),
+// then ":NAME:$DATA" with sizes, then the end (ERROR_HANDLE_EOF), or a failure.
+std::vector<std::pair<std::wstring, LONGLONG>> gListed;
+std::size_t gNextListed = 0;
+DWORD gListEnd = ERROR_HANDLE_EOF;
+std::atomic<int> gSearches{0};
+BOOL NextListed(LPVOID data) {
+    if (gNextListed >= gListed.size()) {
+        SetLastError(gListEnd);
+        return FALSE;
+    }
+    auto* found = static_cast<WIN32_FIND_STREAM_DATA*>(data);
+    std::fill(std::begin(found->cStreamName), std::end(found->cStreamName), L'#');  // no terminator past the name
+    const std::wstring& name = gListed[gNextListed].first;
+    std::copy(name.begin(), name.end(), found->cStreamName);
+    if (name.size() < MAX_PATH + 36) found->cStreamName[name.size()] = L'\0';
+    found->StreamSize.QuadPart = gListed[gNextListed++].second;
+    return TRUE;
+}
+HANDLE WINAPI ListedFindFirstStreamW(LPCWSTR, STREAM_INFO_LEVELS, LPVOID data, DWORD) {
+    gNextListed = 0;
+    if (!NextListed(data)) return INVALID_HANDLE_VALUE;
+    ++gSearches;
+    return reinterpret_cast<HANDLE>(0x5EA4C4);
+}
+BOOL WINAPI ListedFindNextStreamW(HANDLE, LPVOID data) { return NextListed(data); }
+BOOL WINAPI CountingFindClose(HANDLE) {
+    --gSearches;
+    return TRUE;
+}
+
+TEST_F(Faults, TheStreamListingShowsWhatWindowsLists) {
+    const std::wstring longest = L":" + std::wstring(255, L'n') + L":$DATA";
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::wstring, LONGLONG>> listed;
+        DWORD end;
+        std::u16string text;  // "": the field is empty
+    } cases[] = {
+        {"a file", {{L"::$DATA", 100}, {L":Zone.Identifier:$DATA", 26}, {L":Comment:$DATA", 5}}, ERROR_HANDLE_EOF,
+         u"Comment (5), Zone.Identifier (26)"},
+        {"a folder", {{L":Comment:$DATA", 7}}, ERROR_HANDLE_EOF, u"Comment (7)"},
+        {"the longest name, over 4 GiB", {{L"::$DATA", 0}, {longest, 4294967301}}, ERROR_HANDLE_EOF,
+         std::u16string(255, u'n') + u" (4294967301)"},
+        {"no named stream", {{L"::$DATA", 3}}, ERROR_HANDLE_EOF, u""},
+        {"no stream at all", {}, ERROR_HANDLE_EOF, u""},
+        {"cannot be listed", {}, ERROR_ACCESS_DENIED, u""},
+        {"a failure in the middle", {{L"::$DATA", 3}, {L":Comment:$DATA", 5}}, ERROR_NOT_ENOUGH_MEMORY, u""},
+    };
+    velkaron::Configuration config;
+    config.fields.resize(1);
+    config.fields[0].FieldName = u"Streams";
+    config.fields[0].Listing = true;
+    velkaron::InstallConfiguration(std::move(config));
+    Inject("FindFirstStreamW", Call(ListedFindFirstStreamW));
+    Inject("FindNextStreamW", Call(ListedFindNextStreamW));
+    Inject("FindClose", Call(CountingFindClose));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        gListed = c.listed;
+        gListEnd = c.end;
+        std::u16string name = file.u16string();
+        std::vector<char16_t> buffer(1024, u'#');
+        const int code = ContentGetValueW(name.data(), 0, 0, buffer.data(), 2048, 0);
+        EXPECT_EQ(code, c.text.empty() ? -3 : 11);
+        EXPECT_EQ(code == 11 ? std::u16string(buffer.data()) : u"", c.text);
+        EXPECT_EQ(gSearches.load(), 0) << "a search left open";
     }
 }
 
