@@ -56,7 +56,9 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
     config.options.ReadUTF8 = isOn(u"ReadUTF8");
     config.options.SubstituteChars = isOn(u"SubstituteChars");
     config.options.ListStreams = isOn(u"ListStreams");
-    config.store = platform::ReadStreamStore(lookup, config.problem);
+    std::u16string storeProblem;
+    config.store = platform::ReadStreamStore(lookup, storeProblem);
+    if (!storeProblem.empty()) config.notes.push_back(storeProblem);
 
     for (int key = 0; key < kMaxFields; ++key) {
         const std::string digits = std::to_string(key);
@@ -64,6 +66,19 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
         if (value.empty()) continue;
         std::u16string stream =
             config.options.SubstituteChars ? ReplaceDotPlaceholder(value) : value;
+        if (!NamesOwnStream(stream)) {
+            std::u16string shown;  // a NUL shown as \0, so that the line stays one line of text
+            for (char16_t c : value) {
+                if (c == u'\0') {
+                    shown += u"\\0";
+                } else {
+                    shown += c;
+                }
+            }
+            config.notes.push_back(std::u16string(digits.begin(), digits.end()) + u"=" + shown +
+                                   u" in section [Streams] of Velkaron.ini is refused: a stream name holds no \\, / or"
+                                   u" NUL, and : only in a trailing :$DATA; the field stays empty and read-only");
+        }
         config.fields.push_back({std::move(value), std::move(stream)});
     }
     if (config.options.ListStreams) {
@@ -111,9 +126,9 @@ void LoadConfiguration() {
         });
     }
     const bool noFields = config.fields.empty();
-    const std::u16string problem = config.problem;
+    const std::vector<std::u16string> notes = config.notes;
     InstallConfiguration(std::move(config));
-    if (!problem.empty()) platform::ShowErrorBox(problem, u"Velkaron");
+    for (const std::u16string& note : notes) platform::ShowLoadNote(note);
     if (noFields) {
         platform::ShowErrorBox(u"Plugins doesn't have filled Velkaron.ini file", u"Velkaron");
     }

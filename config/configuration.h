@@ -84,7 +84,7 @@ struct Configuration {
     std::vector<TFieldsRec> fields;
     Options options;
     platform::StreamStore store = platform::StreamStore::Ntfs3g;  // where the OS keeps the streams
-    std::u16string problem;  // a setting that was not understood, told once at load
+    std::vector<std::u16string> notes;  // settings not taken as written, each told once at load
 };
 
 // The options, the stream store and the dense field list that lookup describes.

@@ -41,6 +41,7 @@ std::u16string DecodeProfileText(const std::string& bytes) {
         return DecodeUtf16Le(swapped);
     }
     if (starts("\xEF\xBB\xBF", 3)) return Decoded(std::string_view(bytes).substr(3), platform::FromUtf8);
+    if (platform::ProfileWithoutMarkMayBeUtf8() && IsValidUtf8(bytes)) return Decoded(bytes, platform::FromUtf8);
     return Decoded(bytes, platform::FromAnsi);
 }
 

@@ -59,10 +59,18 @@ std::u16string ReadSystemProfileString(const std::u16string& path, const std::u1
                                        const std::u16string& key, const std::u16string& fallback,
                                        std::size_t bufferUnits);
 
+// Whether an INI file without a byte-order mark that is valid UTF-8 is read as UTF-8. Linux: yes,
+// as its editors save them. Windows: no; its reader takes the ANSI code page.
+bool ProfileWithoutMarkMayBeUtf8();
+
 // --- User interface -----------------------------------------------------------------------
 
 // A modal error message; returns when the user has dismissed it (or at once where no one can).
 void ShowErrorBox(const std::u16string& text, const std::u16string& caption);
+
+// A note on the configuration, told at load where it costs the user nothing: Linux, a line on
+// standard error; Windows, nothing (a box would stop the host for each one).
+void ShowLoadNote(const std::u16string& text);
 
 // --- Locking ------------------------------------------------------------------------------
 

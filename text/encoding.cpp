@@ -47,6 +47,40 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
     return allowCutTail || pending == 0;
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // How many continuation bytes follow, and the range of the first: narrower after E0 and
+        // F0 (no overlong forms), ED (no surrogates) and F4 (nothing past U+10FFFF).
+        std::size_t trail;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2;
+            low = lead == 0xE0 ? 0xA0 : low;
+            high = lead == 0xED ? 0x9F : high;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3;
+            low = lead == 0xF0 ? 0x90 : low;
+            high = lead == 0xF4 ? 0x8F : high;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i <= trail) return false;
+        for (std::size_t k = 1; k <= trail; ++k, low = 0x80, high = 0xBF) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if (next < low || next > high) return false;
+        }
+        i += trail + 1;
+    }
+    return true;
+}
+
 std::u16string_view HostText(const char16_t* text) {
     if (text == nullptr) return {};
     return {text, std::char_traits<char16_t>::length(text)};

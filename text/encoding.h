@@ -19,6 +19,10 @@ std::u16string_view HostText(const char16_t* text);
 // at least one multi-byte sequence. allowCutTail accepts a sequence cut off by the end.
 bool IsUtf8Text(std::string_view bytes, bool allowCutTail);
 
+// Whether bytes are UTF-8 as RFC 3629 has it: every sequence complete, no overlong form, no
+// surrogate, nothing past U+10FFFF. Plain ASCII is.
+bool IsValidUtf8(std::string_view bytes);
+
 // bytes as UTF-8 when readUtf8 is on and they pass the test, else in the ANSI code page, written
 // to out (room for bytes.size() units); returns the units written.
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out);

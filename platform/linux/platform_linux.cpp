@@ -167,10 +167,14 @@ std::u16string ReadSystemProfileString(const std::u16string&, const std::u16stri
     return {};
 }
 
+bool ProfileWithoutMarkMayBeUtf8() { return true; }
+
 void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {
     const std::string line = EncodeUtf8(caption) + ": " + EncodeUtf8(text) + "\n";
     WriteAll(STDERR_FILENO, line.data(), line.size());
 }
+
+void ShowLoadNote(const std::u16string& text) { ShowErrorBox(text, u"Velkaron"); }
 
 std::size_t ToAnsi(std::u16string_view text, char* out) { return EncodeWindows1252(text, out); }
 std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return DecodeWindows1252(bytes, out); }

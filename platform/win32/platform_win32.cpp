@@ -210,6 +210,10 @@ std::u16string ReadSystemProfileString(const std::u16string& path, const std::u1
     return buffer.substr(0, buffer.find(u'\0'));
 }
 
+bool ProfileWithoutMarkMayBeUtf8() { return false; }
+
+void ShowLoadNote(const std::u16string&) {}
+
 void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {
     MessageBoxW(nullptr, W(text), W(caption), MB_TASKMODAL | MB_ICONERROR);
 }

@@ -177,6 +177,12 @@ TEST(Configuration, FieldsAreDenseInKeyOrderWhateverTheGaps) {
         {"no dot substitution in names",
          "[Options]\nSubstituteChars=1\n[Streams]\n0=a>>>dot<<<b\n", {"a>>>dot<<<b"}},
         {"other sections ignored", "[Other]\n0=No\n[streams]\n1=Yes\n", {"Yes"}},
+        {"Windows-1252", "[Streams]\n0=Notiz-\xFC\n", {"Notiz-\xC3\xBC"}},
+#if defined(_WIN32)
+        {"UTF-8 without a mark: the system's reader takes ANSI", "[Streams]\n0=Notiz-\xC3\xBC\n", {"Notiz-\xC3\x83\xC2\xBC"}},
+#else
+        {"UTF-8 without a mark", "[Streams]\n0=Notiz-\xC3\xBC\n", {"Notiz-\xC3\xBC"}},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -94,6 +94,18 @@ TEST(Utf8Test, PlausibilityOfBytes) {
     }
 }
 
+TEST(Utf8Test, ValidUtf8AsRfc3629HasIt) {
+    for (const char* valid : {"", "abc", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xEF\xBB\xBF",
+                              "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF"}) {
+        EXPECT_TRUE(IsValidUtf8(valid)) << valid;
+    }
+    for (const char* invalid : {"\x80", "\xC3", "a\xE2\x82", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF",
+                                "\xED\xA0\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+                                "\xFF", "\xC3\xA9\xA9"}) {
+        EXPECT_FALSE(IsValidUtf8(invalid)) << invalid;
+    }
+}
+
 TEST(DecodeContents, ChoosesUtf8OrAnsi) {
     struct Case {
         std::string bytes;
