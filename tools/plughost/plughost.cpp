@@ -22,16 +22,20 @@ using velkaron::platform::EncodeUtf8;
 
 const char kUsage[] =
     "usage: plughost PLUGIN COMMAND [ARGS]\n"
+    "       plughost --help | -h | --version\n"
     "  PLUGIN  path of a content plug-in (.wdx, .w64, .so)\n"
     "commands:\n"
     "  fields                            list the fields: index, name, editable or read-only\n"
-    "  get PATH... [--field F] [--recursive]\n"
+    "  get PATH... [--field F]... [--recursive]\n"
     "                                    a table of the values of each PATH (a folder lists its\n"
-    "                                    entries; --recursive descends); F is a name or an index\n"
+    "                                    entries; --recursive descends); F, a name or an index, picks\n"
+    "                                    a column, and --field again adds one\n"
     "  value PATH FIELD                  the value of FIELD of PATH exactly, in UTF-8, nothing added\n"
     "  set PATH FIELD VALUE              store VALUE in FIELD (a name or an index) of PATH\n"
     "  clear PATH FIELD                  clear FIELD of PATH\n"
-    "exit status: 0 done, 1 the plug-in reported a failure or could not be loaded, 2 bad usage\n";
+    "exit status: 0 done; 1 the plug-in reported a failure or could not be loaded, or a PATH does\n"
+    "not exist (get and value; the other paths are still shown); 2 bad usage: an unknown command,\n"
+    "option or field\n";
 
 // The host's buffer for one value, in bytes.
 constexpr int kValueBufferBytes = 16384;
@@ -43,6 +47,12 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
+// Bad usage that one line explains.
+int Misused(const std::string& problem) {
+    std::fprintf(stderr, "plughost: %s (plughost --help tells more)\n", problem.c_str());
+    return 2;
+}
+
 int Fail(const std::string& message) {
     std::fprintf(stderr, "plughost: %s\n", message.c_str());
     return 1;
@@ -50,24 +60,25 @@ int Fail(const std::string& message) {
 
 std::string Utf8(const fs::path& path) { return path.u8string(); }
 
-// Finds a field by name or by index; an index is taken as given, even past the list's end, so
-// that the plug-in's own answer for it shows.
+// Finds a field of the plug-in's list by name or by index.
 bool ResolveField(const std::vector<host::FieldInfo>& fields, const std::u16string& spec, int& index) {
     const std::string text = EncodeUtf8(spec);
     for (const host::FieldInfo& field : fields) {
-        if (field.name == text) {
+        if (field.name == text || std::to_string(field.index) == text) {
             index = field.index;
             return true;
         }
     }
-    if (!text.empty() && text.find_first_not_of("0123456789-") == std::string::npos) {
-        try {
-            index = std::stoi(text);
-            return true;
-        } catch (...) {
-        }
-    }
     return false;
+}
+
+int NoSuchField(const std::u16string& spec) {
+    return Misused("no field '" + EncodeUtf8(spec) + "': plughost PLUGIN fields lists them");
+}
+
+bool Exists(const fs::path& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
 }
 
 // Asks for one value as the file manager does: first offering to wait (the plug-in may answer
@@ -162,15 +173,16 @@ int Fields(const host::LoadedPlugin& plugin) {
 
 int Get(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& args) {
     std::vector<fs::path> targets;
-    std::u16string fieldSpec;
-    bool recursive = false, haveField = false;
+    std::vector<std::u16string> fieldSpecs;
+    bool recursive = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == u"--recursive") {
             recursive = true;
         } else if (args[i] == u"--field") {
-            if (++i == args.size()) return Usage("--field needs a name or an index");
-            fieldSpec = args[i];
-            haveField = true;
+            if (++i == args.size()) return Misused("--field needs a name or an index");
+            fieldSpecs.push_back(args[i]);
+        } else if (args[i].size() > 1 && args[i][0] == u'-') {
+            return Misused("unknown option '" + EncodeUtf8(args[i]) + "'");
         } else {
             targets.emplace_back(args[i]);
         }
@@ -178,19 +190,23 @@ int Get(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
     if (targets.empty()) return Usage("get needs at least one PATH");
 
     const std::vector<host::FieldInfo> all = host::ListFields(plugin.api());
-    std::vector<host::FieldInfo> columns = all;
-    if (haveField) {
+    std::vector<host::FieldInfo> columns = fieldSpecs.empty() ? all : std::vector<host::FieldInfo>{};
+    for (const std::u16string& spec : fieldSpecs) {
         int index = 0;
-        if (!ResolveField(all, fieldSpec, index)) return Usage("no field named " + EncodeUtf8(fieldSpec));
-        columns = {{index, index >= 0 && static_cast<std::size_t>(index) < all.size() ? all[index].name
-                                                                                      : "#" + std::to_string(index),
-                    false}};
+        if (!ResolveField(all, spec, index)) return NoSuchField(spec);
+        columns.push_back(all[static_cast<std::size_t>(index)]);
     }
 
-    // A folder stands for its entries (and, with --recursive, everything below it).
+    // A folder stands for its entries (and, with --recursive, everything below it). A path that
+    // does not exist is named and left out; the others are still shown.
+    int status = 0;
     std::vector<fs::path> paths;
     for (const fs::path& target : targets) {
         std::error_code error;
+        if (!Exists(target)) {
+            status = Fail("no such file or folder: " + Utf8(target));
+            continue;
+        }
         if (!fs::is_directory(target, error)) {
             paths.push_back(target);
             continue;
@@ -230,16 +246,15 @@ int Get(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
         rows.push_back(row);
     }
     PrintTable(rows);
-    return 0;
+    return status;
 }
 
 // One value exactly as the plug-in gives it, in UTF-8, nothing added: for scripts.
 int Value(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& args) {
     if (args.size() != 2) return Usage("value needs PATH FIELD");
     int index = 0;
-    if (!ResolveField(host::ListFields(plugin.api()), args[1], index)) {
-        return Usage("no field named " + EncodeUtf8(args[1]));
-    }
+    if (!ResolveField(host::ListFields(plugin.api()), args[1], index)) return NoSuchField(args[1]);
+    if (!Exists(fs::path(args[0]))) return Fail("no such file or folder: " + Utf8(fs::path(args[0])));
     std::string text;
     const int code = ReadValue(plugin.api(), fs::absolute(fs::path(args[0])), index, text);
     if (code == -1) return Fail(EncodeUtf8(args[1]) + ": no such field");
@@ -255,9 +270,7 @@ int Set(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
     if (args.size() != (clear ? 2u : 3u)) return Usage(clear ? "clear needs PATH FIELD" : "set needs PATH FIELD VALUE");
     if (plugin.api().ContentSetValueW == nullptr) return Fail("the plug-in cannot change values");
     int index = 0;
-    if (!ResolveField(host::ListFields(plugin.api()), args[1], index)) {
-        return Usage("no field named " + EncodeUtf8(args[1]));
-    }
+    if (!ResolveField(host::ListFields(plugin.api()), args[1], index)) return NoSuchField(args[1]);
     std::u16string name = fs::absolute(fs::path(args[0])).u16string();
     std::u16string value = clear ? u"" : args[2];
     const int code = plugin.api().ContentSetValueW(name.data(), index, 0, kFieldTypeWideString, value.data(), 0);
@@ -276,6 +289,19 @@ int Set(const host::LoadedPlugin& plugin, const std::vector<std::u16string>& arg
 }
 
 int Run(const std::vector<std::u16string>& args) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(args.size(), 2); ++i) {
+        if (args[i] == u"--help" || args[i] == u"-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (args[i] == u"--version") {
+            std::printf("plughost %s\n", VELKARON_VERSION);
+            return 0;
+        }
+    }
+    if (!args.empty() && args[0].size() > 1 && args[0][0] == u'-') {
+        return Misused("unknown option '" + EncodeUtf8(args[0]) + "'");
+    }
     if (args.size() < 2) return Usage("");
     const fs::path pluginPath = fs::absolute(fs::path(args[0]));
     const std::u16string& command = args[1];
