@@ -24,8 +24,8 @@ from pathlib import Path
 TOP = Path(__file__).resolve().parent.parent
 
 # The parts of README.md a user of the archive needs, in this order.
-README_SECTIONS = ["What the plug-in does with a value", "Installing into the host",
-                   "Configuration reference", "The Linux build"]
+README_SECTIONS = ["Quick start", "Installing into the host", "Configuration reference",
+                   "What the plug-in does with a value", "Limits", "Uninstalling", "The Linux build"]
 
 
 def version():
@@ -102,6 +102,7 @@ def main():
     v = version()
     out.mkdir(parents=True, exist_ok=True)
     readme, sample = readme_txt(v), (dist / "Velkaron.sample.ini").read_bytes()
+    licence = (TOP / "LICENSE").read_bytes()
     windows = out / f"Velkaron-{v}-windows.zip"
     linux = out / f"Velkaron-{v}-linux-x86_64.tar.gz"
     write_zip(windows, {
@@ -109,6 +110,7 @@ def main():
         "Velkaron.w64": (dist / "Velkaron.w64").read_bytes(),
         "Velkaron.sample.ini": sample,
         "README.txt": readme,
+        "LICENSE": licence,
         "pluginst.inf": pluginst_inf(v),
     }, epoch)
     # Linux hosts of this interface look for the .wdx extension: the ELF library goes by that name.
@@ -116,6 +118,7 @@ def main():
         "Velkaron.wdx": (dist / "Velkaron.so").read_bytes(),
         "Velkaron.sample.ini": sample,
         "README.txt": readme,
+        "LICENSE": licence,
     }, epoch)
     sums = "".join(f"{hashlib.sha256(p.read_bytes()).hexdigest()}  {p.name}\n"
                    for p in sorted([windows, linux]))

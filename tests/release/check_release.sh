@@ -12,9 +12,9 @@ rm -rf "$work"
 mkdir -p "$work/windows" "$work/linux"
 (cd "$work/windows" && python3 -m zipfile -e "$release"/Velkaron-*-windows.zip .)
 tar -xzf "$release"/Velkaron-*-linux-x86_64.tar.gz -C "$work/linux"
-[ "$(ls "$work/windows" | tr '\n' ' ')" = "README.txt Velkaron.sample.ini Velkaron.w64 Velkaron.wdx pluginst.inf " ] ||
+[ "$(ls "$work/windows" | tr '\n' ' ')" = "LICENSE README.txt Velkaron.sample.ini Velkaron.w64 Velkaron.wdx pluginst.inf " ] ||
   fail "the Windows archive holds $(ls "$work/windows")"
-[ "$(ls "$work/linux/Velkaron" | tr '\n' ' ')" = "README.txt Velkaron.sample.ini Velkaron.wdx " ] ||
+[ "$(ls "$work/linux/Velkaron" | tr '\n' ' ')" = "LICENSE README.txt Velkaron.sample.ini Velkaron.wdx " ] ||
   fail "the Linux archive holds $(ls "$work/linux/Velkaron")"
 
 cr=$(printf '\r')
@@ -25,7 +25,9 @@ for line in "[plugininstall]" "description=Velkaron: NTFS alternate data streams
 done
 [ "$(wc -l < "$work/windows/README.txt")" -gt 20 ] || fail "README.txt is nearly empty"
 if grep -q "[^$cr]\$" "$work/windows/README.txt"; then fail "README.txt has lines without CR LF"; fi
-echo "ok: checksums, contents, pluginst.inf, README.txt"
+grep -q "^MIT License" "$work/linux/Velkaron/LICENSE" && grep -q "The Velkaron authors" "$work/windows/LICENSE" ||
+  fail "the licence is missing from an archive"
+echo "ok: checksums, contents, pluginst.inf, README.txt, the licence"
 
 # The plug-in suites, against the unpacked libraries, with a read-only mount for the cases of a
 # library installed where nobody may write.
