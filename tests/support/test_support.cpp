@@ -65,7 +65,33 @@ TempDir::TempDir(const fs::path& root) {
     }
 }
 
+#if defined(_WIN32)
+// Removes path and everything below it through the long form ("\\?\"), which std::filesystem
+// does not take, so that what a test made past 260 characters goes too.
+static void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName, child = path + L"\\" + name;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+#endif
+
 TempDir::~TempDir() {
+#if defined(_WIN32)
+    if (path_.native().size() > 2 && path_.native()[1] == L':') RemoveTree(L"\\\\?\\" + path_.native());
+#endif
     std::error_code ignored;
     fs::remove_all(path_, ignored);
 }
