@@ -126,7 +126,7 @@ void LoadConfiguration() {
         });
     }
     const bool noFields = config.fields.empty();
-    const std::vector<std::u16string> notes = config.notes;
+    const std::vector<std::u16string> notes = std::move(config.notes);
     InstallConfiguration(std::move(config));
     for (const std::u16string& note : notes) platform::ShowLoadNote(note);
     if (noFields) {

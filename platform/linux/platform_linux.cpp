@@ -216,13 +216,16 @@ StreamName MakeStreamName(std::u16string_view stream, StreamStore store) {
     return {{}, std::string(kSambaPrefix) + name + std::string(kSambaType), store};
 }
 
-// Whether Samba takes the attribute name for stream's: the same layout to the letter, the
-// stream's name in any case.
-static bool SambaNamesStream(std::string_view name, std::string_view stream) {
-    const std::size_t inner = stream.size() - kSambaPrefix.size() - kSambaType.size();
-    return name.size() == stream.size() && name.substr(0, kSambaPrefix.size()) == kSambaPrefix &&
-           name.substr(name.size() - kSambaType.size()) == kSambaType &&
-           SameIgnoringCase(name.substr(kSambaPrefix.size(), inner), stream.substr(kSambaPrefix.size(), inner));
+// The stream's name inside an attribute's name, when the attribute holds a stream in store's
+// layout ("user.S", or "user.DosStream.S:$DATA" to the letter); else empty.
+static std::string_view StreamPart(std::string_view attribute, StreamStore store) {
+    const bool samba = store == StreamStore::Samba;
+    const std::string_view prefix = samba ? kSambaPrefix : "user.", type = samba ? kSambaType : "";
+    if (attribute.size() <= prefix.size() + type.size() || attribute.substr(0, prefix.size()) != prefix ||
+        attribute.substr(attribute.size() - type.size()) != type) {
+        return {};
+    }
+    return attribute.substr(prefix.size(), attribute.size() - prefix.size() - type.size());
 }
 
 // Runs call(buffer, size) on buffer's stack part, cut to offer; when the result is larger, it is
@@ -250,26 +253,41 @@ static ssize_t ReadAttribute(const char* path, const char* name, std::size_t off
 // The attribute names of a file, each zero-terminated.
 using NameList = SmallBuffer<char, 1024>;
 
-// The attribute that holds stream: its own name, except that Samba finds a stream by its name in
-// any case, so a Windows client's "comment" is the field "Comment". In the Samba store, the
-// exact name when the file has it, else the first listed name that differs only in case, else the
-// exact name (a new stream). Points into list or into stream.
-static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
-    if (stream.store != StreamStore::Samba) return stream.narrow.c_str();
+// Reads the attribute names of path into list (measured, and read again when the list grows in
+// between) and calls visit(name) for each, zero-terminated there, until visit answers false.
+// False when the names cannot be read.
+template <typename Visit>
+static bool ForEachAttribute(const char* path, NameList& list, Visit visit) {
     const ssize_t got = ReadMeasured([&](void* names, std::size_t size) {
         return osListxattr(path, static_cast<char*>(names), size);
     }, list.capacity(), list);
-    const char* found = stream.narrow.c_str();
-    const std::size_t end = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (got < 0) return false;
+    const std::size_t end = static_cast<std::size_t>(got);
     for (std::size_t at = 0; at < end;) {
         const std::string_view name(list.data() + at, strnlen(list.data() + at, end - at));
-        if (name == stream.narrow) return stream.narrow.c_str();
-        const bool terminated = at + name.size() < end;
-        if (terminated && found == stream.narrow.c_str() && SambaNamesStream(name, stream.narrow)) {
-            found = name.data();
-        }
         at += name.size() + 1;
+        if (at <= end && !visit(name)) break;  // an unterminated last name is no name
     }
+    return true;
+}
+
+// The attribute that holds stream: its own name, except that Samba finds a stream by its name in
+// any case, so a Windows client's "comment" is the field "Comment". In the Samba store, the
+// exact name when the file has it, else the first listed name that differs only in the case of
+// the stream's name, else the exact name (a new stream). Points into list or into stream.
+static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+    const char* exact = stream.narrow.c_str();
+    if (stream.store != StreamStore::Samba) return exact;
+    const std::string_view wanted = StreamPart(stream.narrow, StreamStore::Samba);
+    const char* found = exact;
+    ForEachAttribute(path, list, [&](std::string_view name) {
+        if (name == stream.narrow) {
+            found = exact;
+            return false;
+        }
+        if (found == exact && SameIgnoringCase(StreamPart(name, StreamStore::Samba), wanted)) found = name.data();
+        return true;
+    });
     return found;
 }
 
@@ -277,28 +295,17 @@ bool ListStreams(std::u16string_view file, StreamStore store, std::vector<Stream
     entries.clear();
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
-    // A list that grows between being measured and being read is measured and read again.
     NameList list;
-    const ssize_t got = ReadMeasured([&](void* names, std::size_t size) {
-        return osListxattr(path, static_cast<char*>(names), size);
-    }, list.capacity(), list);
-    if (got < 0) return false;
-    const bool samba = store == StreamStore::Samba;
-    const std::string_view prefix = samba ? kSambaPrefix : "user.", type = samba ? kSambaType : "";
-    for (std::size_t at = 0, end = static_cast<std::size_t>(got); at < end;) {
-        const std::string_view name(list.data() + at, strnlen(list.data() + at, end - at));
-        at += name.size() + 1;
-        if (at > end || name.size() <= prefix.size() + type.size() || name.substr(0, prefix.size()) != prefix ||
-            name.substr(name.size() - type.size()) != type) {
-            continue;  // unterminated, or not a stream of this store
+    return ForEachAttribute(path, list, [&](std::string_view name) {
+        const std::string_view stream = StreamPart(name, store);
+        const ssize_t size = stream.empty() ? -1 : osGetxattr(path, name.data(), nullptr, 0);
+        if (size >= 0) {  // a stream of this store, still there
+            const auto measured = static_cast<unsigned long long>(size);
+            const bool samba = store == StreamStore::Samba && measured > 0;  // less Samba's zero byte
+            entries.push_back({DecodeUtf8(stream), samba ? measured - 1 : measured});
         }
-        const ssize_t size = osGetxattr(path, name.data(), nullptr, 0);
-        if (size < 0) continue;  // gone since the list was read
-        const auto measured = static_cast<unsigned long long>(size);
-        const unsigned long long shown = samba && measured > 0 ? measured - 1 : measured;  // Samba's zero byte
-        entries.push_back({DecodeUtf8(name.substr(prefix.size(), name.size() - prefix.size() - type.size())), shown});
-    }
-    return true;
+        return true;
+    });
 }
 
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
