@@ -1,4 +1,5 @@
-// Stream contents to text: the UTF-8 test and both decoders, with their invariants.
+// Stream contents to text: the UTF-8 test and both decoders, with their invariants; file names'
+// bytes to UTF-16 and back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,6 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Text made by the UTF-8 decoder has no lone surrogates, so it survives a round trip.
     const std::u16string decoded = platform::DecodeUtf8(bytes);
     if (platform::DecodeUtf8(platform::EncodeUtf8(decoded)) != decoded) std::abort();
+    // A file name's bytes come back whole from their UTF-16 form, and valid UTF-8 reads alike.
+    const std::u16string name = platform::DecodePath(bytes);
+    if (name.size() > bytes.size() || platform::EncodePath(name) != bytes) std::abort();
+    if (IsValidUtf8(bytes) && name != decoded) std::abort();
     if (platform::DecodeWindows1252(platform::EncodeWindows1252(platform::DecodeWindows1252(bytes))) !=
         platform::DecodeWindows1252(bytes)) {
         std::abort();

@@ -58,7 +58,10 @@ std::size_t EncodeWindows1252(std::u16string_view text, char* out) {
     return text.size();
 }
 
-std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
+// Escape: a byte that no valid sequence holds becomes U+DC00 + byte, one unit a byte, in place of
+// Windows' one U+FFFD a malformed sequence.
+template <bool Escape>
+std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
     constexpr char16_t kReplacement = 0xFFFD;
     char16_t* out = start;
     const std::size_t n = bytes.size();
@@ -82,7 +85,7 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
             trail = 3;
             cp = lead & 0x07;
         } else {  // a stray continuation byte, C0, C1 or F5 to FF
-            *out++ = kReplacement;
+            *out++ = Escape ? static_cast<char16_t>(0xDC00 | lead) : kReplacement;
             ++i;
             continue;
         }
@@ -108,14 +111,24 @@ std::size_t DecodeUtf8(std::string_view bytes, char16_t* const start) {
             }
             cp = (cp << 6) | (b & 0x3F);
         }
-        // A good sequence of n bytes gives at most n / 2 units, a bad one of n bytes gives one.
-        out = ok ? PutCodePoint(out, cp) : (*out = kReplacement, out + 1);
+        // A good sequence of n bytes gives at most n / 2 units, a bad one of n bytes gives one
+        // (escaped: its lead alone, the rest read afresh).
+        if (ok) {
+            out = PutCodePoint(out, cp);
+        } else if (Escape) {
+            *out++ = static_cast<char16_t>(0xDC00 | lead);
+            j = i + 1;
+        } else {
+            *out++ = kReplacement;
+        }
         i = j;
     }
     return static_cast<std::size_t>(out - start);
 }
 
-std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
+// Escape: a lone U+DC80 to U+DCFF is the byte it carries, in place of U+FFFD.
+template <bool Escape>
+std::size_t EncodeUtf8As(std::u16string_view text, char* const start) {
     // Plain ASCII, the usual path and value, is narrowed as it is. Neither loop leaves early, so
     // that the compiler makes both SSE2 loops on x86-64.
     char16_t any = 0;
@@ -135,6 +148,9 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
             // A surrogate pair is one character; a lone surrogate becomes U+FFFD.
             if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] - 0xDC00u < 0x400) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+            } else if (Escape && c - 0xDC80 < 0x80) {
+                *out++ = static_cast<char>(c & 0xFF);
+                continue;
             } else {
                 c = 0xFFFD;
             }
@@ -148,6 +164,11 @@ std::size_t EncodeUtf8(std::u16string_view text, char* const start) {
     return static_cast<std::size_t>(out - start);
 }
 
+std::size_t DecodeUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8As<false>(bytes, out); }
+std::size_t EncodeUtf8(std::u16string_view text, char* out) { return EncodeUtf8As<false>(text, out); }
+std::size_t DecodePath(std::string_view bytes, char16_t* out) { return DecodeUtf8As<true>(bytes, out); }
+std::size_t EncodePath(std::u16string_view text, char* out) { return EncodeUtf8As<true>(text, out); }
+
 std::u16string DecodeWindows1252(std::string_view bytes) {
     return Converted<std::u16string, std::string_view>(bytes, bytes.size(), DecodeWindows1252);
 }
@@ -159,6 +180,12 @@ std::u16string DecodeUtf8(std::string_view bytes) {
 }
 std::string EncodeUtf8(std::u16string_view text) {
     return Converted<std::string, std::u16string_view>(text, text.size() * 3, EncodeUtf8);
+}
+std::u16string DecodePath(std::string_view bytes) {
+    return Converted<std::u16string, std::string_view>(bytes, bytes.size(), DecodePath);
+}
+std::string EncodePath(std::u16string_view text) {
+    return Converted<std::string, std::u16string_view>(text, text.size() * 3, EncodePath);
 }
 
 }  // namespace velkaron::platform

@@ -24,7 +24,14 @@ std::u16string DecodeUtf8(std::string_view bytes);
 // As WideCharToMultiByte(CP_UTF8, 0): a lone surrogate becomes EF BF BD.
 std::string EncodeUtf8(std::u16string_view text);
 
-// The same four conversions into a caller's buffer, which the hot paths keep on the stack. A
+// A Linux file name is bytes, UTF-8 as a rule but not always (old archives, USB sticks). As
+// Python's "surrogateescape" has it, a byte that no valid UTF-8 sequence holds travels as the
+// lone surrogate U+DC00 + byte (U+DC80 to U+DCFF), and goes back to that byte: every name comes
+// back to its own bytes. Valid UTF-8 reads as DecodeUtf8 reads it.
+std::u16string DecodePath(std::string_view bytes);
+std::string EncodePath(std::u16string_view text);
+
+// The same six conversions into a caller's buffer, which the hot paths keep on the stack. A
 // decoder never makes more units than it is given bytes, so out needs room for bytes.size()
 // units; an encoder makes at most three bytes a unit, so out needs room for 3 * text.size().
 // Each returns how many it wrote.
@@ -32,5 +39,7 @@ std::size_t DecodeWindows1252(std::string_view bytes, char16_t* out);
 std::size_t EncodeWindows1252(std::u16string_view text, char* out);
 std::size_t DecodeUtf8(std::string_view bytes, char16_t* out);
 std::size_t EncodeUtf8(std::u16string_view text, char* out);
+std::size_t DecodePath(std::string_view bytes, char16_t* out);
+std::size_t EncodePath(std::u16string_view text, char* out);
 
 }  // namespace velkaron::platform

@@ -1,4 +1,4 @@
-// The OS layer for Linux. Paths travel as UTF-16 and meet the OS as UTF-8; the ANSI code page is
+// The OS layer for Linux. Paths travel as UTF-16 and meet the OS as the bytes they came from; the ANSI code page is
 // Windows-1252; there is no system INI reader.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -56,12 +56,13 @@ SystemCallSlot* SystemCallTable(std::size_t& count) {
     return kSystemCalls;
 }
 
-// A path as the OS takes it: UTF-8, zero-terminated; on the stack unless it is long.
+// A path as the OS takes it: its own bytes (see DecodePath), zero-terminated; on the stack unless
+// it is long.
 using NativeName = SmallBuffer<char, 2048>;
 
 static const char* ToNative(std::u16string_view text, NativeName& out) {
     char* name = out.Reserve(3 * text.size() + 1);
-    name[EncodeUtf8(text, name)] = '\0';
+    name[EncodePath(text, name)] = '\0';
     return name;
 }
 
@@ -79,7 +80,7 @@ std::u16string OwnModulePath() {
             path = cwd + "/" + path;
         }
     }
-    return DecodeUtf8(path);
+    return DecodePath(path);
 }
 
 bool FileExists(const std::u16string& path) {
@@ -144,9 +145,9 @@ bool MakeFolders(const std::u16string& path) {
 std::u16string UserConfigurationFolder() {
     // XDG's base directories: only an absolute path counts.
     const char* config = getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') return DecodeUtf8(config) + u"/velkaron";
+    if (config != nullptr && config[0] == '/') return DecodePath(config) + u"/velkaron";
     const char* home = getenv("HOME");
-    if (home != nullptr && home[0] == '/') return DecodeUtf8(home) + u"/.config/velkaron";
+    if (home != nullptr && home[0] == '/') return DecodePath(home) + u"/.config/velkaron";
     return {};
 }
 

@@ -41,6 +41,31 @@ TEST(Utf8, EncodesLoneSurrogatesAsReplacement) {
     for (const Case& c : cases) EXPECT_EQ(EncodeUtf8(c.text), c.bytes) << Hex(c.text);
 }
 
+// A Linux file name's bytes, valid UTF-8 or not, come back from their UTF-16 form unchanged; a
+// byte no valid sequence holds is the lone surrogate U+DC00 + byte, valid UTF-8 reads as usual.
+TEST(Path, EveryNameComesBackToItsOwnBytes) {
+    const std::u16string e9(1, char16_t(0xDCE9)), c3(1, char16_t(0xDCC3)), ed(1, char16_t(0xDCED));
+    const std::u16string a0(1, char16_t(0xDCA0)), x80(1, char16_t(0xDC80)), ff(1, char16_t(0xDCFF));
+    struct Case {
+        std::string bytes;
+        std::u16string text;
+    } cases[] = {
+        {"plain/a.txt", u"plain/a.txt"},
+        {"cafÃ©", u"café"},
+        {"café", u"caf" + e9},                            // Latin-1, as old archives name files
+        {"Ã(", c3 + u"("},                                 // a lead without its continuation
+        {"í ", ed + a0 + x80},                      // an encoded surrogate is no character
+        {"ðÿ", u"😀" + ff},
+        {"â", std::u16string{char16_t(0xDCE2), char16_t(0xDC82)}},  // cut off at the end
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Hex(DecodePath(c.bytes)), Hex(c.text)) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(EncodePath(c.text), c.bytes) << Hex(c.text);
+    }
+    // Other lone surrogates carry no byte, and are encoded as DecodeUtf8's reader expects.
+    EXPECT_EQ(EncodePath(std::u16string{char16_t(0xD800), char16_t(0xDC7F)}), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 TEST(Windows1252, RoundTripsEveryByte) {
     std::string all;
     for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
