@@ -48,7 +48,7 @@ bool NamesOwnStream(std::u16string_view stream) {
     return !stream.empty() && stream.find_first_of(reserved) == std::u16string_view::npos;
 }
 
-Configuration ReadConfiguration(const IniLookup& lookup) {
+Configuration ReadConfiguration(const IniLookup& lookup, const std::u16string& file) {
     Configuration config;
     auto isOn = [&](const char16_t* key) { return lookup(u"Options", key, u"0") == u"1"; };
     config.options.KeepTime = isOn(u"KeepTime");
@@ -57,7 +57,7 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
     config.options.SubstituteChars = isOn(u"SubstituteChars");
     config.options.ListStreams = isOn(u"ListStreams");
     std::u16string storeProblem;
-    config.store = platform::ReadStreamStore(lookup, storeProblem);
+    config.store = platform::ReadStreamStore(lookup, file, storeProblem);
     if (!storeProblem.empty()) config.notes.push_back(storeProblem);
 
     for (int key = 0; key < kMaxFields; ++key) {
@@ -76,7 +76,8 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
                 }
             }
             config.notes.push_back(std::u16string(digits.begin(), digits.end()) + u"=" + shown +
-                                   u" in section [Streams] of Velkaron.ini is refused: a stream name holds no \\, / or"
+                                   u" in section [Streams] of " + file +
+                                   u" is refused: a stream name holds no \\, / or"
                                    u" NUL, and : only in a trailing :$DATA; the field stays empty and read-only");
         }
         config.fields.push_back({std::move(value), std::move(stream)});
@@ -92,9 +93,10 @@ Configuration ReadConfiguration(const IniLookup& lookup) {
 
 namespace {
 
-// Whether target holds the sample now: copied there, or made by another process meanwhile.
-bool CopiedTo(const std::u16string& sample, const std::u16string& target) {
-    return platform::CopyFileNoOverwrite(sample, target) || platform::FileExists(target);
+// Whether target holds a whole copy of the sample now: made here, or by another load meanwhile.
+bool CopiedTo(const std::u16string& sample, const std::u16string& target, platform::CopyOutcome& outcome) {
+    outcome = platform::CopyFileNoOverwrite(sample, target);
+    return outcome == platform::CopyOutcome::Copied || platform::FileExists(target);
 }
 
 }  // namespace
@@ -103,14 +105,21 @@ std::u16string ChooseConfiguration(const std::u16string& library) {
     const std::u16string beside = ChangeExtension(library, u".ini");
     const std::u16string sample = ChangeExtension(library, u".sample.ini");
     if (platform::FileExists(beside)) return beside;
-    const bool haveSample = platform::FileExists(sample);
-    if (haveSample && CopiedTo(sample, beside)) return beside;
+    // Only a sample that can be read is copied, and only for one are folders made.
+    std::string sampleBytes;
+    const bool haveSample = platform::ReadWholeFile(sample, kMaxProfileBytes, sampleBytes);
+    platform::CopyOutcome outcome = platform::CopyOutcome::Failed;
+    if (haveSample && CopiedTo(sample, beside, outcome)) return beside;
+    // A folder that takes files, with something else under the configuration's name (a folder, a
+    // dangling link, a FIFO): the install reads its own sample, never the user's file.
+    if (outcome == platform::CopyOutcome::NameTaken) return sample;
     // The library's folder takes no configuration: the user's own place.
-    const std::u16string folder = platform::UserConfigurationFolder();
+    std::u16string base;
+    const std::u16string folder = platform::UserConfigurationFolder(base);
     if (!folder.empty()) {
         const std::u16string own = platform::SameNameIn(folder, beside);
         if (platform::FileExists(own)) return own;
-        if (haveSample && platform::MakeFolders(folder) && CopiedTo(sample, own)) return own;
+        if (haveSample && platform::MakeFoldersBelow(base, folder) && CopiedTo(sample, own, outcome)) return own;
     }
     return haveSample ? sample : beside;
 }
@@ -120,10 +129,11 @@ void LoadConfiguration() {
     Configuration config;
     if (!library.empty()) {
         const IniFile ini = OpenIni(ChooseConfiguration(library));
-        config = ReadConfiguration([&](const std::u16string& section, const std::u16string& key,
-                                       const std::u16string& fallback) {
-            return ReadIni(ini, section, key, fallback, kIniValueUnits);
-        });
+        config = ReadConfiguration(
+            [&](const std::u16string& section, const std::u16string& key, const std::u16string& fallback) {
+                return ReadIni(ini, section, key, fallback, kIniValueUnits);
+            },
+            ini.path);
     }
     const bool noFields = config.fields.empty();
     const std::vector<std::u16string> notes = std::move(config.notes);

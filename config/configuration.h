@@ -58,15 +58,18 @@ void ReleaseConfiguration() noexcept;
 // ':' follows it, then extension is appended.
 std::u16string ChangeExtension(const std::u16string& path, const std::u16string& extension);
 
-// The configuration file of the library at path library: the first of these that exists or can
-// be made, making at most one copy of the sample.
+// The configuration file of the library at path library: the first of these that exists as a
+// regular file or can be made, making at most one copy of the sample.
 //   1. the library's name with ".ini", beside it;
-//   2. the sample (".sample.ini" beside it), copied to 1 where that folder takes the copy;
+//   2. the sample (".sample.ini" beside it), copied to 1 where that folder takes the copy; where
+//      it takes files but something else has the name of 1, the sample itself;
 //   3. a file of the name of 1 in the user's own folder (platform::UserConfigurationFolder);
-//   4. the sample, copied to 3, folders made as needed;
+//   4. the sample, copied to 3, its folders made below the one the environment names;
 //   5. the sample itself.
 // With none of them, 1, which reads as an empty file. A library whose folder holds its
-// configuration, or the sample and room for its copy, thus never reads the user's file.
+// configuration, or the sample and takes files, thus never reads the user's file. Only a sample
+// that can be read is copied, and a copy is whole before it has its name (see
+// platform::CopyFileNoOverwrite): hosts loading at once read the same whole file.
 std::u16string ChooseConfiguration(const std::u16string& library);
 
 // Every ">>>dot<<<" replaced by ".", left to right, case-sensitively.
@@ -87,8 +90,9 @@ struct Configuration {
     std::vector<std::u16string> notes;  // settings not taken as written, each told once at load
 };
 
-// The options, the stream store and the dense field list that lookup describes.
-Configuration ReadConfiguration(const IniLookup& lookup);
+// The options, the stream store and the dense field list that lookup describes; the notes name
+// the configuration as file.
+Configuration ReadConfiguration(const IniLookup& lookup, const std::u16string& file);
 
 // Makes config the library's FieldTable and PluginOptions, releasing any earlier table. A field
 // whose stream name is refused stays in the table, so that later fields keep their indexes.

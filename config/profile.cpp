@@ -32,17 +32,52 @@ std::u16string Decoded(std::string_view bytes, std::size_t (*decode)(std::string
     return text;
 }
 
-std::u16string DecodeProfileText(const std::string& bytes) {
+// How a file's bytes are taken: a byte-order mark decides; without one, UTF-8 where the bytes are
+// valid UTF-8 (as editors save them today), else the ANSI code page. Plain ASCII reads the same
+// either way.
+enum class Coding { Utf16Le, Utf16Be, MarkedUtf8, Utf8, Ansi };
+
+Coding CodingOf(const std::string& bytes) {
     auto starts = [&](const char* bom, std::size_t n) { return bytes.compare(0, n, bom, n) == 0; };
-    if (starts("\xFF\xFE", 2)) return DecodeUtf16Le(bytes.substr(2));
-    if (starts("\xFE\xFF", 2)) {
-        std::string swapped = bytes.substr(2);
-        for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
-        return DecodeUtf16Le(swapped);
+    if (starts("\xFF\xFE", 2)) return Coding::Utf16Le;
+    if (starts("\xFE\xFF", 2)) return Coding::Utf16Be;
+    if (starts("\xEF\xBB\xBF", 3)) return Coding::MarkedUtf8;
+    return IsValidUtf8(bytes) ? Coding::Utf8 : Coding::Ansi;
+}
+
+std::u16string DecodeProfileText(const std::string& bytes, Coding coding) {
+    switch (coding) {
+        case Coding::Utf16Le:
+            return DecodeUtf16Le(bytes.substr(2));
+        case Coding::Utf16Be: {
+            std::string swapped = bytes.substr(2);
+            for (std::size_t i = 0; i + 1 < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+            return DecodeUtf16Le(swapped);
+        }
+        case Coding::MarkedUtf8:
+            return Decoded(std::string_view(bytes).substr(3), platform::FromUtf8);
+        case Coding::Utf8:
+            return Decoded(bytes, platform::FromUtf8);
+        case Coding::Ansi:
+            break;
     }
-    if (starts("\xEF\xBB\xBF", 3)) return Decoded(std::string_view(bytes).substr(3), platform::FromUtf8);
-    if (platform::ProfileWithoutMarkMayBeUtf8() && IsValidUtf8(bytes)) return Decoded(bytes, platform::FromUtf8);
     return Decoded(bytes, platform::FromAnsi);
+}
+
+bool IsAscii(const std::string& bytes) {
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// Whether the system's reader gives what this one gives: it reads UTF-16LE with its mark and the
+// ANSI code page, but not UTF-8, and cuts a value at a NUL, which would hide it from the check of
+// the stream names.
+bool SystemReaderAgrees(const std::string& bytes, Coding coding, const std::u16string& text) {
+    const bool itsCoding = coding == Coding::Utf16Le || coding == Coding::Ansi ||
+                           (coding == Coding::Utf8 && IsAscii(bytes));
+    return itsCoding && text.find(u'\0') == std::u16string::npos;
 }
 
 // One pair of matching outer quotes, single or double, is removed.
@@ -78,10 +113,7 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferUnits) {
     return text;
 }
 
-}  // namespace
-
-ProfileData ParseProfile(const std::string& fileBytes) {
-    const std::u16string text = DecodeProfileText(fileBytes);
+ProfileData ParseProfileText(const std::u16string& text) {
     ProfileData data;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -94,6 +126,12 @@ ProfileData ParseProfile(const std::string& fileBytes) {
         start = end + 1;
     }
     return data;
+}
+
+}  // namespace
+
+ProfileData ParseProfile(const std::string& fileBytes) {
+    return ParseProfileText(DecodeProfileText(fileBytes, CodingOf(fileBytes)));
 }
 
 std::u16string LookupProfile(const ProfileData& data, const std::u16string& section,
@@ -112,9 +150,13 @@ std::u16string LookupProfile(const ProfileData& data, const std::u16string& sect
 }
 
 IniFile OpenIni(const std::u16string& path) {
-    IniFile ini{path, platform::SystemProfileReaderOpens(path), {}};
+    IniFile ini{path, false, {}};
     std::string bytes;
-    if (!ini.system && platform::ReadWholeFile(path, bytes)) ini.parsed = ParseProfile(bytes);
+    if (!platform::ReadWholeFile(path, kMaxProfileBytes, bytes)) return ini;
+    const Coding coding = CodingOf(bytes);
+    std::u16string text = DecodeProfileText(bytes, coding);
+    ini.system = platform::SystemProfileReaderOpens(path) && SystemReaderAgrees(bytes, coding, text);
+    if (!ini.system) ini.parsed = ParseProfileText(text);
     return ini;
 }
 

@@ -18,8 +18,8 @@ struct ProfileData {
     std::vector<ProfileSection> sections;  // file order; a name may repeat
 };
 
-// Parses a whole file. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; anything else is
-// in the ANSI code page.
+// Parses a whole file. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; without a mark,
+// bytes that are valid UTF-8 are UTF-8, anything else is in the ANSI code page.
 ProfileData ParseProfile(const std::string& fileBytes);
 
 // The first section named section (ASCII case-insensitively) is the only one searched, and the
@@ -29,9 +29,12 @@ std::u16string LookupProfile(const ProfileData& data, const std::u16string& sect
                              const std::u16string& key, const std::u16string& fallback,
                              std::size_t bufferUnits);
 
-// An INI file opened for lookups by this build's reader: the system's where it opens the file,
-// which is then asked key by key; else the one above, over the file read once. A missing or
-// unreadable file reads as an empty one.
+// The largest configuration read; a larger file, or one that is no regular file, reads as empty.
+constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
+
+// An INI file opened for lookups by this build's reader: the system's where it opens the file and
+// reads it as the one above does (not UTF-8, no NUL in it), which is then asked key by key; else
+// the one above, over the file read once. A missing or unreadable file reads as an empty one.
 struct IniFile {
     std::u16string path;
     bool system = false;

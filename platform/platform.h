@@ -21,31 +21,45 @@ std::u16string OwnModulePath();
 
 // --- Files --------------------------------------------------------------------------------
 
-// True when something that is not a directory exists at path, links followed.
+// True when a regular file exists at path, links followed: not a folder, and on Linux no FIFO,
+// device or socket either, which no configuration can be.
 bool FileExists(const std::u16string& path);
 
-// Copies source to target. Fails, and leaves target alone, when target already exists; a copy
-// that fails half-way leaves no target behind. The copy is a file its owner may edit, whatever
-// the source's read-only attribute (Windows) or mode (Linux).
-bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target);
+// What CopyFileNoOverwrite did.
+enum class CopyOutcome : unsigned char {
+    Copied,     // target holds the whole copy
+    NameTaken,  // something already had target's name: a file, a folder, a dangling link, a FIFO
+    Failed,     // anything else: a folder that takes no file, no room, a source that cannot be read
+};
 
-// Makes the folder at path and any missing folders above it (on Linux with mode 0700, as a
-// user's configuration folders are made). True when path is a folder afterwards.
-bool MakeFolders(const std::u16string& path);
+// Copies source to target whole or not at all. The copy is written under a temporary name in
+// target's folder, then given target's name without replacing anything (Linux: renameat2 with
+// RENAME_NOREPLACE, or link where a file system lacks it; Windows: MoveFileExW without
+// MOVEFILE_REPLACE_EXISTING), so a reader that finds target finds all of it, and of two copies
+// made at once one wins. No temporary file is left behind. The copy is a file its owner may edit,
+// whatever the source's read-only attribute (Windows) or mode (Linux).
+CopyOutcome CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target);
+
+// Makes the folder at path and the missing folders between it and base, which must be a folder
+// already and begin path: nothing is made at or above base (on Linux with mode 0700, as a user's
+// configuration folders are made). True when path is a folder afterwards.
+bool MakeFoldersBelow(const std::u16string& base, const std::u16string& path);
 
 // --- The user's own configuration ---------------------------------------------------------
 
 // The user's own folder for the plug-in's configuration, where a user keeps a configuration of
 // their own when the library's folder cannot take one: Windows "%APPDATA%\Velkaron", Linux
 // "$XDG_CONFIG_HOME/velkaron", or "$HOME/.config/velkaron" when XDG_CONFIG_HOME is unset, empty
-// or not absolute. Empty when the environment names no absolute folder.
-std::u16string UserConfigurationFolder();
+// or not absolute. Empty when the environment names no absolute folder. base is the folder the
+// environment names (APPDATA, XDG_CONFIG_HOME or HOME): the one below which folders may be made.
+std::u16string UserConfigurationFolder(std::u16string& base);
 
 // A file of the same name as the one at path (everything after its last separator), in folder.
 std::u16string SameNameIn(const std::u16string& folder, const std::u16string& path);
 
-// Reads the whole file at path into bytes; false when it cannot be opened or read.
-bool ReadWholeFile(const std::u16string& path, std::string& bytes);
+// Reads the whole of the regular file at path into bytes when it holds at most maxBytes; false
+// when it cannot be opened or read, is larger, or is no regular file (a FIFO is never waited on).
+bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string& bytes);
 
 // --- Private-profile (INI) files ----------------------------------------------------------
 
@@ -58,10 +72,6 @@ bool SystemProfileReaderOpens(const std::u16string& path);
 std::u16string ReadSystemProfileString(const std::u16string& path, const std::u16string& section,
                                        const std::u16string& key, const std::u16string& fallback,
                                        std::size_t bufferUnits);
-
-// Whether an INI file without a byte-order mark that is valid UTF-8 is read as UTF-8. Linux: yes,
-// as its editors save them. Windows: no; its reader takes the ANSI code page.
-bool ProfileWithoutMarkMayBeUtf8();
 
 // --- User interface -----------------------------------------------------------------------
 
@@ -114,8 +124,9 @@ using SettingLookup =
 
 // The store this OS's own section of the configuration chooses. Windows reads nothing and keeps
 // its streams. Linux reads key "StreamStore" of section "Linux": "ntfs-3g" (the default) or
-// "samba", in any case. Another value keeps the default and sets problem to a line saying so.
-StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem);
+// "samba", in any case. Another value keeps the default and sets problem to a line saying so,
+// which names the configuration by file.
+StreamStore ReadStreamStore(const SettingLookup& lookup, const std::u16string& file, std::u16string& problem);
 
 // A stream's name in the form the OS calls take it, made once for each configured field, so that
 // no call converts it again: Windows keeps the name as it is (wide), Linux the attribute name in

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <string>
 
 namespace velkaron::platform {
 
@@ -13,6 +12,15 @@ public:
     explicit Fd(int fd) noexcept : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            close();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
     ~Fd() { close(); }
 
     bool valid() const noexcept { return fd_ >= 0; }
@@ -31,8 +39,5 @@ private:
 
 // Writes all of data, retrying short writes and interruptions.
 bool WriteAll(int fd, const void* data, std::size_t size) noexcept;
-
-// Reads the whole file at path into bytes; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 }  // namespace velkaron::platform

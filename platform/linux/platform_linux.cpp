@@ -86,35 +86,57 @@ std::u16string OwnModulePath() {
 bool FileExists(const std::u16string& path) {
     struct stat st {};
     NativeName name;
-    return stat(ToNative(path, name), &st) == 0 && !S_ISDIR(st.st_mode);
+    return stat(ToNative(path, name), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
-    NativeName fromName, toName;
-    const char *from = ToNative(source, fromName), *to = ToNative(target, toName);
-    Fd in(open(from, O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (!in.valid() || fstat(in.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    Fd out(open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0777) | S_IWUSR));
-    if (!out.valid()) return false;
-    bool ok = true;
+// Opens path for reading when it is a regular file; never waits for a FIFO's writer.
+static Fd OpenRegularFile(const char* path, struct stat& st) {
+    Fd fd(open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.valid() && (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) return Fd(-1);
+    return fd;
+}
+
+// Copies everything from in to out; false on a read or write error.
+static bool CopyAll(int in, int out) {
     char buffer[65536];
     for (;;) {
-        const ssize_t got = read(in.get(), buffer, sizeof buffer);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        if (!WriteAll(out.get(), buffer, static_cast<std::size_t>(got))) {
-            ok = false;
-            break;
-        }
+        const ssize_t got = read(in, buffer, sizeof buffer);
+        if (got == 0) return true;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 || !WriteAll(out, buffer, static_cast<std::size_t>(got))) return false;
     }
-    if (!out.close()) ok = false;
-    if (!ok) unlink(to);
-    return ok;
+}
+
+// Gives the file at from the name to, which must be free. Every local file system here has
+// renameat2's RENAME_NOREPLACE; some FUSE ones answer EINVAL and have link instead.
+static CopyOutcome Publish(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return CopyOutcome::Copied;
+    if (errno == EEXIST) return CopyOutcome::NameTaken;
+    if (errno != EINVAL && errno != ENOSYS) return CopyOutcome::Failed;
+    if (link(from, to) == 0) return CopyOutcome::Copied;
+    return errno == EEXIST ? CopyOutcome::NameTaken : CopyOutcome::Failed;
+}
+
+CopyOutcome CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
+    NativeName fromName, toName;
+    const char *from = ToNative(source, fromName), *to = ToNative(target, toName);
+    struct stat st {};
+    const Fd in = OpenRegularFile(from, st);
+    if (!in.valid()) return CopyOutcome::Failed;
+    // A name of this process's own beside the target, taken with O_EXCL.
+    std::string temporary;
+    Fd out(-1);
+    for (unsigned attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+        temporary = std::string(to) + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        out = Fd(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (st.st_mode & 0777) | S_IWUSR));
+        if (!out.valid() && errno != EEXIST) return CopyOutcome::Failed;
+    }
+    if (!out.valid()) return CopyOutcome::Failed;
+    // Written and on the disk before it has its name: a crash cannot leave an empty configuration.
+    const bool written = CopyAll(in.get(), out.get()) && fsync(out.get()) == 0;
+    const CopyOutcome outcome = out.close() && written ? Publish(temporary.c_str(), to) : CopyOutcome::Failed;
+    unlink(temporary.c_str());  // gone already after a rename; after a link, or a failure, it goes now
+    return outcome;
 }
 
 static bool IsFolder(const char* path) {
@@ -122,32 +144,41 @@ static bool IsFolder(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// path is a NativeName's zero-terminated contents; the parent is made by cutting it in place.
-static bool MakeFolders(char* path, std::size_t length) {
-    if (mkdir(path, 0700) == 0) return true;
-    if (errno != ENOENT) return errno == EEXIST && IsFolder(path);
-    std::size_t cut = length;
-    while (cut > 0 && path[cut - 1] != '/') --cut;
-    while (cut > 0 && path[cut - 1] == '/') --cut;  // the parent ends before its slashes
-    if (cut == 0) return false;                     // the root, or a relative name: no parent
-    path[cut] = '\0';
-    const bool parent = MakeFolders(path, cut);
-    path[cut] = '/';
-    return parent && (mkdir(path, 0700) == 0 || (errno == EEXIST && IsFolder(path)));
+bool MakeFoldersBelow(const std::u16string& base, const std::u16string& path) {
+    NativeName baseName, pathName;
+    const char* under = ToNative(base, baseName);
+    ToNative(path, pathName);
+    char* name = pathName.data();
+    const std::size_t baseLength = std::strlen(under), length = std::strlen(name);
+    if (length <= baseLength || std::memcmp(name, under, baseLength) != 0 ||
+        (name[baseLength] != '/' && under[baseLength - 1] != '/') || !IsFolder(under)) {
+        return false;
+    }
+    // Each folder after base in turn, cut from the path in place.
+    for (std::size_t end = baseLength + 1; end <= length; ++end) {
+        if ((end < length && name[end] != '/') || name[end - 1] == '/') continue;
+        const char kept = name[end];
+        name[end] = '\0';
+        const bool made = mkdir(name, 0700) == 0 || (errno == EEXIST && IsFolder(name));
+        name[end] = kept;
+        if (!made) return false;
+    }
+    return true;
 }
 
-bool MakeFolders(const std::u16string& path) {
-    NativeName name;
-    ToNative(path, name);
-    return MakeFolders(name.data(), std::strlen(name.data()));
-}
-
-std::u16string UserConfigurationFolder() {
+std::u16string UserConfigurationFolder(std::u16string& base) {
     // XDG's base directories: only an absolute path counts.
     const char* config = getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') return DecodePath(config) + u"/velkaron";
+    if (config != nullptr && config[0] == '/') {
+        base = DecodePath(config);
+        return base + u"/velkaron";
+    }
     const char* home = getenv("HOME");
-    if (home != nullptr && home[0] == '/') return DecodePath(home) + u"/.config/velkaron";
+    if (home != nullptr && home[0] == '/') {
+        base = DecodePath(home);
+        return base + u"/.config/velkaron";
+    }
+    base.clear();
     return {};
 }
 
@@ -156,9 +187,24 @@ std::u16string SameNameIn(const std::u16string& folder, const std::u16string& pa
     return folder + u'/' + path.substr(slash == std::u16string::npos ? 0 : slash + 1);
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string& bytes) {
     NativeName name;
-    return ReadWholeFile(ToNative(path, name), bytes);
+    struct stat st {};
+    const Fd fd = OpenRegularFile(ToNative(path, name), st);
+    bytes.clear();
+    if (!fd.valid() || static_cast<unsigned long long>(st.st_size) > maxBytes) return false;
+    // Read to its end, but never past maxBytes: the file may grow while it is read.
+    bytes.resize(maxBytes + 1);
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        const ssize_t got = read(fd.get(), bytes.data() + total, bytes.size() - total);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        total += static_cast<std::size_t>(got);
+    }
+    bytes.resize(total);
+    return total <= maxBytes;
 }
 
 // No system reader: the caller parses INI files itself.
@@ -168,10 +214,9 @@ std::u16string ReadSystemProfileString(const std::u16string&, const std::u16stri
     return {};
 }
 
-bool ProfileWithoutMarkMayBeUtf8() { return true; }
-
 void ShowErrorBox(const std::u16string& text, const std::u16string& caption) {
-    const std::string line = EncodeUtf8(caption) + ": " + EncodeUtf8(text) + "\n";
+    // A path in the text is shown as its own bytes.
+    const std::string line = EncodePath(caption) + ": " + EncodePath(text) + "\n";
     WriteAll(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -191,13 +236,13 @@ static bool SameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-StreamStore ReadStreamStore(const SettingLookup& lookup, std::u16string& problem) {
+StreamStore ReadStreamStore(const SettingLookup& lookup, const std::u16string& file, std::u16string& problem) {
     const std::u16string value = lookup(u"Linux", u"StreamStore", u"");
     const std::string text = EncodeUtf8(value);
     if (SameIgnoringCase(text, "samba")) return StreamStore::Samba;
     if (!text.empty() && !SameIgnoringCase(text, "ntfs-3g")) {
         problem = u"StreamStore=" + value +
-                  u" in section [Linux] of Velkaron.ini is not ntfs-3g or samba: using ntfs-3g";
+                  u" in section [Linux] of " + file + u" is not ntfs-3g or samba: using ntfs-3g";
     }
     return StreamStore::Ntfs3g;
 }

@@ -128,37 +128,60 @@ bool FileExists(const std::u16string& path) {
     return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
-    const std::u16string copy = ForFileCalls(target);
-    if (!CopyFileW(W(ForFileCalls(source)), W(copy), TRUE)) return false;
+// Whether a failed call's error says the name is taken.
+static bool NameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+
+CopyOutcome CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
+    const std::u16string from = ForFileCalls(source), to = ForFileCalls(target);
+    // A name of this process's own beside the target; CopyFileW fails when another has it.
+    std::u16string temporary;
+    bool copied = false;
+    for (unsigned attempt = 0; attempt < 100 && !copied; ++attempt) {
+        const std::string suffix = "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+        temporary = ForFileCalls(target + std::u16string(suffix.begin(), suffix.end()));
+        copied = CopyFileW(W(from), W(temporary), TRUE) != FALSE;
+        if (!copied && !NameTaken(GetLastError())) {
+            DeleteFileW(W(temporary));  // in case a copy cut short left some of it
+            return CopyOutcome::Failed;
+        }
+    }
+    if (!copied) return CopyOutcome::Failed;
     // The copy takes the source's attributes; a configuration copied to be edited must not be
     // read-only.
-    const DWORD attributes = GetFileAttributesW(W(copy));
+    const DWORD attributes = GetFileAttributesW(W(temporary));
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesW(W(copy), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+        SetFileAttributesW(W(temporary), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    }
+    if (MoveFileExW(W(temporary), W(to), MOVEFILE_WRITE_THROUGH)) return CopyOutcome::Copied;
+    const DWORD error = GetLastError();
+    DeleteFileW(W(temporary));
+    return NameTaken(error) ? CopyOutcome::NameTaken : CopyOutcome::Failed;
+}
+
+bool MakeFoldersBelow(const std::u16string& base, const std::u16string& path) {
+    // CreateDirectoryW takes at most MAX_PATH - 12 characters unless the name is in long form.
+    auto longForm = [](const std::u16string& folder) {
+        return folder.size() < MAX_PATH - 12 ? folder : ToLongPath(folder);
+    };
+    auto isFolder = [](const std::u16string& name) {
+        const DWORD attributes = GetFileAttributesW(W(name));
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    };
+    auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+    if (path.size() <= base.size() || path.compare(0, base.size(), base) != 0 ||
+        !(separator(path[base.size()]) || separator(base.back())) || !isFolder(longForm(base))) {
+        return false;
+    }
+    // Each folder after base in turn.
+    for (std::size_t end = base.size() + 1; end <= path.size(); ++end) {
+        if ((end < path.size() && !separator(path[end])) || separator(path[end - 1])) continue;
+        const std::u16string name = longForm(path.substr(0, end));
+        if (!CreateDirectoryW(W(name), nullptr) && !isFolder(name)) return false;
     }
     return true;
 }
 
-bool MakeFolders(const std::u16string& path) {
-    // CreateDirectoryW takes at most MAX_PATH - 12 characters unless the name is in long form.
-    auto make = [](const std::u16string& folder) {
-        const std::u16string name = folder.size() < MAX_PATH - 12 ? folder : ToLongPath(folder);
-        if (CreateDirectoryW(W(name), nullptr)) return true;
-        const DWORD error = GetLastError();
-        const DWORD attributes = GetFileAttributesW(W(name));
-        SetLastError(error);
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    };
-    if (make(path)) return true;
-    if (GetLastError() != ERROR_PATH_NOT_FOUND) return false;
-    std::size_t cut = path.find_last_of(u"\\/");
-    while (cut != std::u16string::npos && cut > 0 && (path[cut - 1] == u'\\' || path[cut - 1] == u'/')) --cut;
-    if (cut == std::u16string::npos || cut == 0) return false;  // no parent left to make
-    return MakeFolders(path.substr(0, cut)) && make(path);
-}
-
-std::u16string UserConfigurationFolder() {
+std::u16string UserConfigurationFolder(std::u16string& base) {
     std::u16string folder;
     for (DWORD size = MAX_PATH;;) {
         folder.assign(size, u'\0');
@@ -172,9 +195,11 @@ std::u16string UserConfigurationFolder() {
     // Only an absolute path counts: "X:\..." or "\\server\share...".
     const bool drive = folder.size() >= 3 && folder[1] == u':' && (folder[2] == u'\\' || folder[2] == u'/');
     const bool unc = folder.size() >= 2 && folder[0] == u'\\' && folder[1] == u'\\';
+    base.clear();
     if (!drive && !unc) return {};
-    while (folder.size() > 2 && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
-    return folder + u"\\Velkaron";
+    while (folder.size() > 3 && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+    base = folder;
+    return (folder.back() == u'\\' || folder.back() == u'/' ? folder : folder + u'\\') + u"Velkaron";
 }
 
 std::u16string SameNameIn(const std::u16string& folder, const std::u16string& path) {
@@ -182,18 +207,26 @@ std::u16string SameNameIn(const std::u16string& folder, const std::u16string& pa
     return folder + u'\\' + path.substr(slash == std::u16string::npos ? 0 : slash + 1);
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
+bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string& bytes) {
+    bytes.clear();
     Handle file(CreateFileW(W(ForFileCalls(path)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) {
+    // A disk file only: a pipe or a device has no size to trust and may never end.
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.get(), &size) ||
+        size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
         return false;
     }
-    bytes.resize(got);
-    return true;
+    bytes.assign(maxBytes + 1, '\0');  // read to its end, but never past maxBytes: it may grow
+    std::size_t total = 0;
+    for (DWORD got = 1; got > 0 && total < bytes.size(); total += got) {
+        if (!ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &got, nullptr)) {
+            bytes.clear();
+            return false;
+        }
+    }
+    bytes.resize(total);
+    return total <= maxBytes;
 }
 
 bool SystemProfileReaderOpens(const std::u16string& path) { return path.size() < MAX_PATH; }
@@ -209,8 +242,6 @@ std::u16string ReadSystemProfileString(const std::u16string& path, const std::u1
     buffer.resize(length < bufferUnits ? length : bufferUnits - 1);
     return buffer.substr(0, buffer.find(u'\0'));
 }
-
-bool ProfileWithoutMarkMayBeUtf8() { return false; }
 
 void ShowLoadNote(const std::u16string&) {}
 
@@ -253,7 +284,7 @@ std::size_t ToUtf8(std::u16string_view text, char* out) { return Encode(CP_UTF8,
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return Decode(CP_UTF8, bytes, out); }
 
 // Streams are the files' own: no setting chooses where they are.
-StreamStore ReadStreamStore(const SettingLookup&, std::u16string&) { return StreamStore::Ntfs3g; }
+StreamStore ReadStreamStore(const SettingLookup&, const std::u16string&, std::u16string&) { return StreamStore::Ntfs3g; }
 
 // The streams' buffers are small and on the stack: most streams are read with one ReadFile and
 // no allocation; a stream larger than the stack part is measured and read into a buffer of its

@@ -1,6 +1,7 @@
 // The library's whole lifetime in a host's process: a host that ends with the library still
 // loaded, from the main thread or while other threads are inside an export; two copies of the
-// library in one process; a thousand loads and unloads. Each case runs in a child process of this
+// library in one process; a thousand loads and unloads; hosts making the first loads of a fresh
+// install at once. Each case runs in a child process of this
 // program ("--case NAME LIBRARY FILE [LIBRARY2]") so that the process really ends; the test checks
 // how it ended.
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <thread>
 
 #include "tests/support/test_support.h"
@@ -133,10 +135,32 @@ int LoadAndUnload(const fs::path& library, const fs::path& file) {
     return flat ? 0 : 1;
 }
 
+// One of several hosts started at once on a fresh install: each says it is ready (a file named
+// after go and its process), waits until go exists, and loads; all must find the sample's fields.
+int FirstLoad(const fs::path& library, const fs::path& go) {
+    fs::path ready = go;
+    ready += "." + std::to_string(ProcessId()) + ".ready";
+    WriteFile(ready, "");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!fs::exists(go)) {
+        if (std::chrono::steady_clock::now() > deadline) Fail("never told to go");
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    host::LoadedPlugin plugin;
+    std::string error;
+    if (!plugin.Load(library, error)) Fail(error);
+    const std::vector<std::string> names = FieldNames(plugin.api());
+    if (names != std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}) {
+        Fail("a first load offered " + std::to_string(names.size()) + " fields, not the sample's");
+    }
+    return kHostStatus;
+}
+
 int RunCase(const std::string& name, const std::vector<std::string>& args) {
     if (args.size() < 2) Fail("usage: --case NAME LIBRARY FILE [LIBRARY2]");
     const fs::path library = fs::u8path(args[0]), file = fs::u8path(args[1]);
     if (name == "cycles") return LoadAndUnload(library, file);
+    if (name == "first-load") return FirstLoad(library, file);
     const host::PluginApi api = LoadForGood(library);
     ExpectFields(api, "One");
     ExpectComment(api, file);
@@ -187,6 +211,59 @@ TEST_F(Lifecycle, TwoCopiesEachReadTheirOwnConfiguration) {
     fs::copy_file(lib.library, second);
     WriteFile(ConfigurationOf(second), ConfigurationText("Two"));
     EXPECT_EQ(Host("two-copies", {second.u8string()}), kHostStatus);
+}
+
+// Hosts that load a fresh install at once, each the first load after it (a file manager with
+// several windows, or several users): every one reads a whole configuration, whether the sample
+// is copied beside the library or, where the install is read-only, into the user's folder; none
+// shows the error box, and no copy's temporary file stays. A sample of about 600 KiB makes a
+// copy slow enough for another load to meet it half-made, if it could.
+TEST(FirstLoads, HostsLoadingAFreshInstallAtOnceAllOfferTheFields) {
+    std::string sample = ReadFile(SampleConfiguration());
+    for (int line = 0; line < 20000; ++line) sample += "; and room for what the user may want to note\r\n";
+    std::string whyNot;
+    const bool readOnly = Scratch::ReadOnlyAvailable(whyNot);
+    // Each round starts a process per host: under Wine, an emulator or valgrind that takes seconds.
+    const bool slow = std::getenv("VELKARON_EMULATOR") != nullptr || std::getenv("VELKARON_CHILD_WRAPPER") != nullptr;
+#if defined(_WIN32)
+    const int rounds = slow ? 2 : 10;
+#else
+    const int rounds = slow ? 4 : 60;
+#endif
+    constexpr int kHosts = 3;
+    for (int round = 0; round < rounds; ++round) {
+        const bool usersFolder = readOnly && round % 2 == 1;
+        SCOPED_TRACE(std::string(usersFolder ? "the user's folder" : "beside the library") + ", round " +
+                     std::to_string(round));
+        Scratch folder(usersFolder), user;
+        TempDir signals;
+        const fs::path library = InstallLibrary(folder.path()), go = signals.path() / "go";
+        WriteFile(folder.path() / "Velkaron.sample.ini", sample);
+        SetUserFolder(user.path());
+        const std::vector<std::string> host{"--case", "first-load", (folder.seen() / library.filename()).u8string(),
+                                            go.u8string()};
+        // Released together once all are ready.
+        std::thread starter([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+            while (std::distance(fs::directory_iterator(signals.path()), fs::directory_iterator()) < kHosts &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            WriteFile(go, "");
+        });
+        const std::vector<int> statuses = RunPrograms(ThisProgram(), std::vector<std::vector<std::string>>(kHosts, host));
+        starter.join();
+        EXPECT_EQ(statuses, std::vector<int>(kHosts, kHostStatus));
+        const fs::path made = usersFolder ? UserConfigurationIn(user.path()) : ConfigurationOf(library);
+        EXPECT_EQ(ReadFile(made), sample);
+        const fs::path copies[] = {folder.path(), made.parent_path()};
+        for (const fs::path& place : copies) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(place)) {
+                EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+            }
+        }
+    }
+    if (!readOnly) std::cout << "the user's folder's rounds did not run: " << whyNot << std::endl;
 }
 
 #if !defined(_WIN32) && !defined(VELKARON_SANITIZED)

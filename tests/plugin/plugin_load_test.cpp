@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "tests/support/test_support.h"
 
 namespace {
@@ -25,18 +29,56 @@ std::string Listing(const fs::path& folder) {
     return names;
 }
 
-// What a file holds, or "(none)".
-std::string Held(const fs::path& file) { return fs::exists(file) ? ReadFile(file) : "(none)"; }
+// What lies at a configuration's place: a file's contents, or one of the things below that are no
+// configuration. Occupy puts it there.
+const std::string kFolder = "(folder)", kDangling = "(dangling link)", kFifo = "(FIFO)", kDevice = "(/dev/zero)";
+std::string Held(const fs::path& file) {
+    std::error_code error;
+    const fs::file_status link = fs::symlink_status(file, error), target = fs::status(file, error);
+    if (!fs::exists(link)) return "(none)";
+    if (fs::is_directory(target)) return kFolder;
+    if (fs::is_symlink(link) && !fs::exists(target)) return kDangling;
+    if (fs::is_fifo(target)) return kFifo;
+    if (fs::is_character_file(target)) return kDevice;
+    return ReadFile(file);
+}
+void Occupy(const fs::path& place, const std::string& what) {
+    fs::create_directories(place.parent_path());
+    if (what == kFolder) {
+        fs::create_directory(place);
+    } else if (what == kDangling) {
+        fs::create_symlink(place.parent_path() / "gone", place);
+    } else if (what == kDevice) {
+        fs::create_symlink("/dev/zero", place);
+    } else if (what == kFifo) {
+#if !defined(_WIN32)
+        ASSERT_EQ(mkfifo(place.c_str(), 0644), 0);
+#endif
+    } else {
+        WriteFile(place, what);
+    }
+}
+// Links, FIFOs and devices are Linux's; a folder is on every build.
+bool OnThisBuild(const std::string& what) {
+#if defined(_WIN32)
+    return what != kDangling && what != kFifo && what != kDevice;
+#else
+    return !what.empty();
+#endif
+}
 
 // Where a load takes its configuration from: beside the library, as long as that folder holds it
 // or takes the sample's copy; otherwise the user's own folder, where the sample (read-only here)
 // is copied once, for the user to edit; otherwise the sample where it lies. "ro": on a read-only
-// mount.
+// mount. Only a regular file of at most 1 MiB is a configuration: a folder, a FIFO (never waited
+// on), a device or a dangling link is none, and where one takes the name in a folder that takes
+// files the sample is read in place. A sample that cannot be read is none either.
 TEST(Configuration, ComesFromBesideTheLibraryElseFromTheUsersOwnFolder) {
     const std::string sample = ReadFile(SampleConfiguration());
     const std::vector<std::string> sampleFields{"Comment", "Zone>>>dot<<<Identifier"};
     const std::string mine = "[Streams]\r\n0=Mine\r\n", theirs = "[Streams]\r\n0=Theirs\r\n";
     const std::string noField = "[Streams]\r\n", none = "(none)";
+    const std::string big = "[Streams]\r\n0=Big\r\n" + std::string(1 << 20, ' ');  // past 1 MiB
     const bool rw = false, ro = true;
     struct Case {
         const char* name;
@@ -60,24 +102,30 @@ TEST(Configuration, ComesFromBesideTheLibraryElseFromTheUsersOwnFolder) {
         {"ro: nothing at all", ro, none, false, rw, none, {}, none, none},
         {"ro, user's folder ro: the sample in place", ro, none, true, ro, none, sampleFields, none, none},
         {"ro, user's folder ro: the user's file", ro, none, true, ro, mine, {"Mine"}, none, mine},
+        {"a folder beside: the sample in place", rw, kFolder, true, rw, mine, sampleFields, kFolder, mine},
+        {"a dangling link beside: the sample in place", rw, kDangling, true, rw, mine, sampleFields, kDangling, mine},
+        {"a FIFO beside: the sample in place", rw, kFifo, true, rw, mine, sampleFields, kFifo, mine},
+        {"a file past 1 MiB beside reads as empty", rw, big, true, rw, mine, {}, big, mine},
+        {"ro: the user's file a FIFO", ro, none, true, rw, kFifo, sampleFields, none, kFifo},
+        {"ro: the user's file /dev/zero", ro, none, true, rw, kDevice, sampleFields, none, kDevice},
+        {"ro: the user's file a folder", ro, none, true, rw, kFolder, sampleFields, none, kFolder},
     };
     std::string whyNot;
     const bool readOnly = Scratch::ReadOnlyAvailable(whyNot);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if ((c.libraryReadOnly || c.userReadOnly) && !readOnly) continue;
+        if (((c.libraryReadOnly || c.userReadOnly) && !readOnly) || !OnThisBuild(c.beside) || !OnThisBuild(c.own)) {
+            continue;
+        }
         Scratch folder(c.libraryReadOnly), user(c.userReadOnly);
         const fs::path library = InstallLibrary(folder.path()), sampleFile = folder.path() / "Velkaron.sample.ini";
-        if (c.beside != none) WriteFile(ConfigurationOf(library), c.beside);
+        if (c.beside != none) Occupy(ConfigurationOf(library), c.beside);
         if (c.sample) {
             fs::copy_file(SampleConfiguration(), sampleFile);
             fs::permissions(sampleFile, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         }
         const fs::path own = UserConfigurationIn(user.path());
-        if (c.own != none) {
-            fs::create_directories(own.parent_path());
-            WriteFile(own, c.own);
-        }
+        if (c.own != none) Occupy(own, c.own);
         const std::string userBefore = Listing(user.path());
         SetUserFolder(user.seen());
 
@@ -91,6 +139,8 @@ TEST(Configuration, ComesFromBesideTheLibraryElseFromTheUsersOwnFolder) {
 #endif
         EXPECT_EQ(Held(ConfigurationOf(library)), c.besideAfter);
         EXPECT_EQ(Held(own), c.ownAfter);
+        // No copy's temporary file is left behind.
+        EXPECT_EQ(Listing(folder.path()).find(".tmp"), std::string::npos) << Listing(folder.path());
         if (c.ownAfter == c.own) {
             // Nothing else is made in the user's folder, not even a folder.
             EXPECT_EQ(Listing(user.path()), userBefore);
@@ -118,17 +168,27 @@ TEST(Configuration, TheUsersOwnFolderIsWhereTheEnvironmentSays) {
 #else
     const char* const fallback = "~/home/.config";
 #endif
+    // Folders are made only below the folder the environment names, and only when it exists: a
+    // process run for another user must not make that user's home.
+    const bool there = true, gone = false;
     struct Case {
         const char* name;
         const char *value, *home;  // of the user's folder's variable, and HOME; nullptr: unset
+        bool exist;                // whether the folders they name exist
         const char* copiedTo;      // the user's folder the sample's copy is made in, or ""
     } cases[] = {
-        {"absolute", "~/user", "~/home", "~/user"},
-        {"long, any script", "~/@", "~/home", "~/@"},
-        {"unset", nullptr, "~/home", fallback},
-        {"empty", "", "~/home", fallback},
-        {"not absolute", "user", "~/home", fallback},
-        {"no HOME either", nullptr, nullptr, ""},
+        {"absolute", "~/user", "~/home", there, "~/user"},
+        {"long, any script", "~/@", "~/home", there, "~/@"},
+        {"unset", nullptr, "~/home", there, fallback},
+        {"empty", "", "~/home", there, fallback},
+        {"not absolute", "user", "~/home", there, fallback},
+        {"no HOME either", nullptr, nullptr, there, ""},
+        {"a folder that does not exist", "~/user", "~/home", gone, ""},
+        {"a HOME that does not exist", nullptr, "~/home", gone, ""},
+#if !defined(_WIN32)
+        {"not UTF-8", "~/caf\xE9", "~/home", there, "~/caf\xE9"},  // the same folder, no stray one beside it
+        {"HOME not UTF-8", nullptr, "~/caf\xE9", there, "~/caf\xE9/.config"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,18 +206,23 @@ TEST(Configuration, TheUsersOwnFolderIsWhereTheEnvironmentSays) {
         Scratch folder(true);
         const fs::path library = InstallLibrary(folder.path());
         fs::copy_file(SampleConfiguration(), folder.path() / "Velkaron.sample.ini");
+        for (const char* named : {c.value, c.home}) {
+            if (c.exist && named != nullptr && *named == '~') fs::create_directories(expand(named));
+        }
+        const std::string before = Listing(scratch.path());
         SetEnv(kUserFolderVariable, c.value != nullptr ? expand(c.value).u8string().c_str() : nullptr);
         SetEnv("HOME", c.home != nullptr ? expand(c.home).u8string().c_str() : nullptr);
         host::LoadedPlugin plugin = LoadOrFail(folder.seen() / library.filename());
         EXPECT_EQ(FieldNames(plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"}));
         if (*c.copiedTo == '\0') {
-            EXPECT_EQ(Listing(scratch.path()), "");
+            EXPECT_EQ(Listing(scratch.path()), before);
         } else {
             fs::path copy = UserConfigurationIn(expand(c.copiedTo));
 #if defined(_WIN32)
             copy = fs::path(L"\\\\?\\" + copy.wstring());  // the form Windows needs past 260 characters
 #endif
             EXPECT_EQ(Held(copy), ReadFile(SampleConfiguration()));
+            EXPECT_EQ(Listing(scratch.path()).find("\xEF\xBF\xBD"), std::string::npos);  // no U+FFFD twin
         }
     }
     SetEnv("HOME", home != nullptr ? savedHome.c_str() : nullptr);
@@ -178,11 +243,9 @@ TEST(Configuration, FieldsAreDenseInKeyOrderWhateverTheGaps) {
          "[Options]\nSubstituteChars=1\n[Streams]\n0=a>>>dot<<<b\n", {"a>>>dot<<<b"}},
         {"other sections ignored", "[Other]\n0=No\n[streams]\n1=Yes\n", {"Yes"}},
         {"Windows-1252", "[Streams]\n0=Notiz-\xFC\n", {"Notiz-\xC3\xBC"}},
-#if defined(_WIN32)
-        {"UTF-8 without a mark: the system's reader takes ANSI", "[Streams]\n0=Notiz-\xC3\xBC\n", {"Notiz-\xC3\x83\xC2\xBC"}},
-#else
-        {"UTF-8 without a mark", "[Streams]\n0=Notiz-\xC3\xBC\n", {"Notiz-\xC3\xBC"}},
-#endif
+        // As editors save them today: read as UTF-8 by every build, the system's reader or not.
+        {"UTF-8 without a mark", "[Streams]\r\n0=Notiz-\xC3\xBC\r\n", {"Notiz-\xC3\xBC"}},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF[Streams]\r\n0=Notiz-\xC3\xBC\r\n", {"Notiz-\xC3\xBC"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -213,25 +276,43 @@ TEST(Configuration, IsReadOncePerLoad) {
     EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"After"});
 }
 
-TEST(Configuration, FoundBesideALibraryWithAVeryLongPath) {
+// Found beside a library wherever it lies: past 260 characters, or (Linux) in a folder whose name
+// is not UTF-8, as on old archives and USB sticks; the sample's copy is made there too.
+TEST(Configuration, FoundBesideALibraryWhereverItLies) {
     TempDir dir;
     fs::path deep = dir.path();
     for (int i = 0; deep.native().size() < 400; ++i) deep /= "a-rather-long-folder-name-" + std::to_string(i);
 #if defined(_WIN32)
     deep = fs::path(L"\\\\?\\" + deep.wstring());  // the form Windows needs past 260 characters
+    const fs::path places[] = {deep};
+#else
+    const fs::path places[] = {deep, dir.path() / "caf\xE9 \xFF"};
 #endif
-    fs::create_directories(deep);
-    const fs::path library = InstallLibrary(deep);
-    WriteFile(ConfigurationOf(library), "[Streams]\n0=Deep\n");
-    host::LoadedPlugin plugin = LoadOrFail(library);
-    EXPECT_EQ(FieldNames(plugin.api()), std::vector<std::string>{"Deep"});
+    for (const fs::path& place : places) {
+        SCOPED_TRACE(place.native().size());
+        for (const bool sampleOnly : {false, true}) {
+            const fs::path folder = place / (sampleOnly ? "sample" : "ini");
+            fs::create_directories(folder);
+            const fs::path library = InstallLibrary(folder);
+            if (sampleOnly) {
+                fs::copy_file(SampleConfiguration(), folder / "Velkaron.sample.ini");
+            } else {
+                WriteFile(ConfigurationOf(library), "[Streams]\n0=Deep\n");
+            }
+            host::LoadedPlugin plugin = LoadOrFail(library);
+            const std::vector<std::string> fields =
+                sampleOnly ? std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier"} : std::vector<std::string>{"Deep"};
+            EXPECT_EQ(FieldNames(plugin.api()), fields);
+            EXPECT_EQ(Held(ConfigurationOf(library)), sampleOnly ? ReadFile(SampleConfiguration()) : "[Streams]\n0=Deep\n");
+        }
+    }
 }
 
 TEST(Configuration, OddFilesLoadQuicklyWithWhateverFieldsTheyHold) {
     std::string junk;
     for (int i = 0; i < 1 << 20; ++i) junk += static_cast<char>((i * 2654435761u) >> 24);
     std::string huge = "[Streams]\n0=First\n";
-    while (huge.size() < 10u << 20) huge += "; padding line of a very large configuration file\n";
+    while (huge.size() < (1u << 20) - 100) huge += "; padding line of a very large configuration file\n";
     huge += "1=Last\n";
     std::string manyKeys = "[Streams]\n";
     for (int k = 0; k < 10000; ++k) manyKeys += "k" + std::to_string(k) + "=v\n";
@@ -244,7 +325,7 @@ TEST(Configuration, OddFilesLoadQuicklyWithWhateverFieldsTheyHold) {
         std::vector<std::string> fields;
     } cases[] = {
         {"binary junk", junk, {}},
-        {"10 MB", huge, {"First", "Last"}},
+        {"just under 1 MiB, the most read", huge, {"First", "Last"}},
         {"10,000 keys", manyKeys, {"Seven"}},
         {"UTF-16 without a byte-order mark", utf16NoMark, {}},
     };

@@ -35,23 +35,40 @@ fs::path ThisProgram() {
     return path;
 }
 
+long ProcessId() { return static_cast<long>(GetCurrentProcessId()); }
+
 int RunProgram(const fs::path& program, const std::vector<std::string>& args) {
-    // Every argument quoted; the tests' arguments hold no quotes or trailing backslashes.
-    std::wstring command = L"\"" + program.wstring() + L"\"";
-    for (const std::string& arg : args) command += L" \"" + fs::u8path(arg).wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return -1;
+    return RunPrograms(program, {args}).front();
+}
+
+std::vector<int> RunPrograms(const fs::path& program, const std::vector<std::vector<std::string>>& argLists) {
+    std::vector<HANDLE> processes;
+    for (const std::vector<std::string>& args : argLists) {
+        // Every argument quoted; the tests' arguments hold no quotes or trailing backslashes.
+        std::wstring command = L"\"" + program.wstring() + L"\"";
+        for (const std::string& arg : args) command += L" \"" + fs::u8path(arg).wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                            &startup, &process)) {
+            processes.push_back(nullptr);
+            continue;
+        }
+        CloseHandle(process.hThread);
+        processes.push_back(process.hProcess);
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 0;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(status);
+    std::vector<int> statuses;
+    for (const HANDLE process : processes) {
+        DWORD status = static_cast<DWORD>(-1);
+        if (process != nullptr) {
+            WaitForSingleObject(process, INFINITE);
+            GetExitCodeProcess(process, &status);
+            CloseHandle(process);
+        }
+        statuses.push_back(static_cast<int>(status));
+    }
+    return statuses;
 }
 
 }  // namespace testing_support

@@ -140,12 +140,16 @@ bool IsLoaded(const fs::path& library);
 // Linux: exit, which runs the exit handlers and the loaded libraries' finalisers).
 [[noreturn]] void EndProcess(int status);
 
-// This program's own file.
+// This program's own file, and its process's id.
 fs::path ThisProgram();
+long ProcessId();
 
 // Runs program with args and waits for it. Returns its exit status, or 128 + the signal that
 // ended it (Linux), or -1 when it could not be started. On Linux the words of the environment
 // variable VELKARON_CHILD_WRAPPER (say, "valgrind --error-exitcode=97") go before the program.
 int RunProgram(const fs::path& program, const std::vector<std::string>& args);
+// Starts program once for each list of arguments, all before waiting for any, and returns their
+// statuses in the same order.
+std::vector<int> RunPrograms(const fs::path& program, const std::vector<std::vector<std::string>>& argLists);
 
 }  // namespace testing_support

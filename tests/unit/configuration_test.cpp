@@ -52,7 +52,7 @@ Configuration Read(const std::map<std::u16string, std::u16string>& keys) {
                                  const std::u16string& fallback) {
         const auto it = keys.find(section + u"/" + key);
         return it == keys.end() ? fallback : it->second;
-    });
+    }, u"Velkaron.ini");
 }
 
 TEST(ReadConfiguration, OptionsAreOnOnlyForExactlyOne) {

@@ -53,9 +53,9 @@ TEST(ProfileEmulation, FollowsWindowsWhereWineDiffers) {
         {"UTF-16 big-endian byte-order mark", std::string("\xFE\xFF\0[\0S\0]\0\n\0k\0=\0v", 16),
          u"S", u"k", u"v"},
         {"queried names are not trimmed", "[S]\nk=v\n", u"S", u"k\t", u"-"},
-        // Without a mark: UTF-8 where it is valid (Linux only), else the ANSI code page.
+        // Without a mark: UTF-8 where it is valid, else the ANSI code page.
         {"valid UTF-8 without a mark", "[S]\nk=Notiz-\xC3\xBC\n", u"S", u"k",
-         ProfileWithoutMarkMayBeUtf8() ? u"Notiz-\u00FC" : u"Notiz-\u00C3\u00BC"},
+         u"Notiz-\u00FC"},
         {"Windows-1252", "[S]\nk=Notiz-\xFC\n", u"S", u"k", u"Notiz-\u00FC"},
         {"an overlong form is not UTF-8", "[S]\nk=\xC3\xBC\xC0\xAF\n", u"S", u"k", u"\u00C3\u00BC\u00C0\u00AF"},
     };
