@@ -150,7 +150,7 @@ bool MakeFoldersBelow(const std::u16string& base, const std::u16string& path) {
     ToNative(path, pathName);
     char* name = pathName.data();
     const std::size_t baseLength = std::strlen(under), length = std::strlen(name);
-    if (length <= baseLength || std::memcmp(name, under, baseLength) != 0 ||
+    if (baseLength == 0 || length <= baseLength || std::memcmp(name, under, baseLength) != 0 ||
         (name[baseLength] != '/' && under[baseLength - 1] != '/') || !IsFolder(under)) {
         return false;
     }
@@ -194,9 +194,13 @@ bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string
     bytes.clear();
     if (!fd.valid() || static_cast<unsigned long long>(st.st_size) > maxBytes) return false;
     // Read to its end, but never past maxBytes: the file may grow while it is read.
-    bytes.resize(maxBytes + 1);
+    bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
     std::size_t total = 0;
-    while (total < bytes.size()) {
+    for (;;) {
+        if (total == bytes.size()) {
+            if (total > maxBytes) return false;
+            bytes.resize(maxBytes + 1);
+        }
         const ssize_t got = read(fd.get(), bytes.data() + total, bytes.size() - total);
         if (got == 0) break;
         if (got < 0 && errno == EINTR) continue;
@@ -204,7 +208,7 @@ bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string
         total += static_cast<std::size_t>(got);
     }
     bytes.resize(total);
-    return total <= maxBytes;
+    return true;
 }
 
 // No system reader: the caller parses INI files itself.

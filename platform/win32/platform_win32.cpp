@@ -168,7 +168,7 @@ bool MakeFoldersBelow(const std::u16string& base, const std::u16string& path) {
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     };
     auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
-    if (path.size() <= base.size() || path.compare(0, base.size(), base) != 0 ||
+    if (base.empty() || path.size() <= base.size() || path.compare(0, base.size(), base) != 0 ||
         !(separator(path[base.size()]) || separator(base.back())) || !isFolder(longForm(base))) {
         return false;
     }
@@ -217,16 +217,20 @@ bool ReadWholeFile(const std::u16string& path, std::size_t maxBytes, std::string
         size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
         return false;
     }
-    bytes.assign(maxBytes + 1, '\0');  // read to its end, but never past maxBytes: it may grow
+    // Read to its end, but never past maxBytes: the file may grow while it is read.
+    bytes.assign(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
     std::size_t total = 0;
-    for (DWORD got = 1; got > 0 && total < bytes.size(); total += got) {
+    for (DWORD got = 1; got > 0; total += got) {
+        if (total == bytes.size()) {
+            if (total > maxBytes) return false;
+            bytes.resize(maxBytes + 1);
+        }
         if (!ReadFile(file.get(), bytes.data() + total, static_cast<DWORD>(bytes.size() - total), &got, nullptr)) {
-            bytes.clear();
             return false;
         }
     }
     bytes.resize(total);
-    return total <= maxBytes;
+    return true;
 }
 
 bool SystemProfileReaderOpens(const std::u16string& path) { return path.size() < MAX_PATH; }

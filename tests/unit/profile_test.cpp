@@ -1,3 +1,7 @@
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "config/profile.h"
@@ -10,6 +14,7 @@ namespace {
 
 using namespace velkaron;
 using namespace velkaron::platform;
+namespace fs = std::filesystem;
 
 std::string Show(const std::u16string& s) { return EncodeUtf8(s); }
 
@@ -35,6 +40,42 @@ TEST(ProfileReader, MissingFileGivesDefaults) {
     const IniFile profile = OpenIni((dir.path() / "absent.ini").u16string());
     EXPECT_EQ(ReadIni(profile, u"Options", u"KeepTime", u"0", 2000), u"0");
     EXPECT_EQ(ReadIni(profile, u"Streams", u"0", u"", 2000), u"");
+}
+
+// A file as a load opens it, on every build and whichever reader answers: UTF-8 as UTF-8, a NUL
+// kept for the check of stream names (the system's reader would cut the value there), and a file
+// past 1 MiB as empty.
+TEST(ProfileReader, EveryBuildReadsAFileAlike) {
+    const std::string head = "[S]\r\nk=v\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::u16string value;
+    } cases[] = {
+        {"UTF-8 without a mark", "[S]\r\nk=Notiz-\xC3\xBC\r\n", u"Notiz-\u00FC"},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF[S]\r\nk=Notiz-\xC3\xBC\r\n", u"Notiz-\u00FC"},
+        {"the ANSI code page", "[S]\r\nk=Notiz-\xFC\r\n", u"Notiz-\u00FC"},
+        {"a NUL", std::string("[S]\r\nk=Com\0ment\r\n", 17), std::u16string(u"Com\0ment", 8)},
+        {"a NUL in UTF-16", std::string("\xFF\xFE[\0S\0]\0\n\0k\0=\0a\0\0\0b\0", 20), std::u16string(u"a\0b", 3)},
+        {"1 MiB", head + std::string(kMaxProfileBytes - head.size(), ' '), u"v"},
+        {"1 MiB and a byte", head + std::string(kMaxProfileBytes - head.size() + 1, ' '), u"-"},
+    };
+    testing_support::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir.path() / "test.ini";
+        testing_support::WriteFile(file, c.bytes);
+        EXPECT_EQ(Show(ReadIni(OpenIni(file.u16string()), u"S", u"k", u"-", 100)), Show(c.value));
+    }
+    // No file at all: a folder, and on Linux a FIFO nobody writes, which is never waited on.
+    const auto folder = dir.path() / "folder.ini";
+    fs::create_directory(folder);
+    EXPECT_EQ(Show(ReadIni(OpenIni(folder.u16string()), u"S", u"k", u"-", 100)), "-");
+#if !defined(_WIN32)
+    const auto fifo = dir.path() / "fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(Show(ReadIni(OpenIni(fifo.u16string()), u"S", u"k", u"-", 100)), "-");
+#endif
 }
 
 // Choices where Windows and Wine differ, or that only the emulation makes: the emulation follows
