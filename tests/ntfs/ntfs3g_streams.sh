@@ -7,6 +7,8 @@
 #     created as "file:stream" reads back through the library, and read-only and attribute-less
 #     mounts refuse writes and lose nothing. On a full volume, and for a value over the kernel's
 #     limit, a failed write leaves the old value and the file's time; with room it is stored.
+#     Installed on the volume, the library copies its sample beside it whole; on the full volume
+#     the copy leaves nothing behind and the user's own folder takes it.
 #   ntfs3g_streams.sh windows BITS PLUGHOST_EXE DLL PLUGIN_TESTS_EXE WINEPREFIX WORKDIR
 #     mounted with streams_interface=windows, "file:S" is the real named stream S, so the Windows
 #     builds under Wine meet NTFS's own rules: writing a stream moves its file's last-write time, a
@@ -199,6 +201,32 @@ linux() {
   mount_volume streams_interface=windows
   full_volume "ntfs-3g attribute" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big" "$big$big$big$big"
   umount "$mnt"
+
+  # 7. The plug-in installed on the volume with its sample: the first load copies it beside the
+  #    library (a FUSE volume publishes the copy by link, having no rename that refuses to
+  #    replace). On the volume filled up, the copy fails whole: no Velkaron.ini and no temporary
+  #    file stay, and the load takes the user's own folder instead.
+  mount_volume streams_interface=xattr
+  { cat "$(cd "$(dirname "$0")/../.." && pwd)/config/Velkaron.sample.ini"
+    printf '; %s\n' "$big" "$big" "$big" "$big"; } > "$work/sample.ini"  # past what an MFT record holds
+  for install in "$mnt/install" "$mnt/full-install"; do
+    mkdir "$install"
+    cp "$library" "$install/"
+    cp "$work/sample.ini" "$install/Velkaron.sample.ini"
+  done
+  fields() { "$plughost" "$1/$(basename "$library")" fields | cut -f2 | tr '\n' ' '; }
+  [ "$(fields "$mnt/install")" = "Comment Zone>>>dot<<<Identifier " ] || fail "the sample's fields on the volume"
+  cmp -s "$work/sample.ini" "$mnt/install/Velkaron.ini" || fail "the sample's copy on the volume is not whole"
+  mountpoint -q "$mnt" || fail "$mnt is not mounted: not filling it"
+  dd if=/dev/zero of="$mnt/filler" bs=64k count=256 2>/dev/null || true
+  mkdir -p "$XDG_CONFIG_HOME"
+  [ "$(fields "$mnt/full-install")" = "Comment Zone>>>dot<<<Identifier " ] || fail "the sample's fields on the full volume"
+  left=$(ls -A "$mnt/full-install" | tr '\n' ' ')
+  [ "$left" = "Velkaron.sample.ini $(basename "$library") " ] || fail "a failed copy left: $left"
+  cmp -s "$work/sample.ini" "$XDG_CONFIG_HOME/velkaron/Velkaron.ini" || fail "no copy in the user's folder"
+  rm "$mnt/filler"
+  umount "$mnt"
+  echo "ok: installed on the volume: the sample copied whole; on the full volume nothing left behind"
 }
 
 windows() {
