@@ -8,7 +8,8 @@
 #     mounts refuse writes and lose nothing. On a full volume, and for a value over the kernel's
 #     limit, a failed write leaves the old value and the file's time; with room it is stored.
 #     Installed on the volume, the library copies its sample beside it whole; on the full volume
-#     the copy leaves nothing behind and the user's own folder takes it.
+#     the copy leaves nothing behind and the user's own folder takes it (the Windows builds the
+#     same on a tmpfs).
 #   ntfs3g_streams.sh windows BITS PLUGHOST_EXE DLL PLUGIN_TESTS_EXE WINEPREFIX WORKDIR
 #     mounted with streams_interface=windows, "file:S" is the real named stream S, so the Windows
 #     builds under Wine meet NTFS's own rules: writing a stream moves its file's last-write time, a
@@ -126,6 +127,38 @@ full_volume() {
   echo "ok: $what: with room again all ${#1} bytes are stored ($(( $(date +%s) - start )) s)"
 }
 
+# first_loads WHAT VOLUME LIBRARY USER_COPY HOST...: the library installed on the mounted VOLUME
+# with a sample past what an MFT record holds. Its first load copies the sample beside it whole;
+# on VOLUME filled up, a second install's copy fails whole, leaving neither Velkaron.ini nor a
+# temporary file, and the load takes the user's own folder, USER_COPY, instead. HOST... LIB fields
+# lists the fields of the library LIB.
+first_loads() {
+  what=$1 vol=$2 lib=$3 userCopy=$4
+  shift 4
+  { cat "$(cd "$(dirname "$0")/../.." && pwd)/config/Velkaron.sample.ini"
+    printf '; %s\n' "$big" "$big" "$big" "$big"; } > "$work/sample.ini"
+  for install in "$vol/install" "$vol/full-install"; do
+    mkdir "$install"
+    cp "$lib" "$install/"
+    cp "$work/sample.ini" "$install/Velkaron.sample.ini"
+  done
+  fields() { "$@" fields </dev/null 2>&1 | cut -f2 | tr -d '\r' | tr '\n' ' '; }
+  got=$(fields "$@" "$vol/install/${lib##*/}")
+  [ "$got" = "Comment Zone>>>dot<<<Identifier " ] || fail "$what: the sample's fields: $got"
+  cmp -s "$work/sample.ini" "$vol/install/Velkaron.ini" || fail "$what: the sample's copy is not whole"
+  mountpoint -q "$vol" || fail "$vol is not mounted: not filling it"
+  dd if=/dev/zero of="$vol/filler" bs=64k count=256 2>/dev/null || :
+  mkdir -p "${userCopy%/*/*}"
+  rm -rf "${userCopy%/*}"
+  got=$(fields "$@" "$vol/full-install/${lib##*/}")
+  [ "$got" = "Comment Zone>>>dot<<<Identifier " ] || fail "$what: the sample's fields on the full volume: $got"
+  left=$(ls -A "$vol/full-install" | tr '\n' ' ')
+  [ "$left" = "Velkaron.sample.ini ${lib##*/} " ] || fail "$what: a failed copy left: $left"
+  cmp -s "$work/sample.ini" "$userCopy" || fail "$what: no copy in the user's folder"
+  rm "$vol/filler"
+  echo "ok: $what: installed on the volume, the sample is copied whole; on the full volume nothing is left behind"
+}
+
 linux() {
   plughost=$1 library=$2
   new_volume "$3"
@@ -202,31 +235,11 @@ linux() {
   full_volume "ntfs-3g attribute" "$mnt" 16 "$mnt/full.txt" "$mnt/new.txt" "$big" "$big$big$big$big"
   umount "$mnt"
 
-  # 7. The plug-in installed on the volume with its sample: the first load copies it beside the
-  #    library (a FUSE volume publishes the copy by link, having no rename that refuses to
-  #    replace). On the volume filled up, the copy fails whole: no Velkaron.ini and no temporary
-  #    file stay, and the load takes the user's own folder instead.
+  # 7. The plug-in installed on the volume: a FUSE volume publishes the sample's copy by link,
+  #    having no rename that refuses to replace.
   mount_volume streams_interface=xattr
-  { cat "$(cd "$(dirname "$0")/../.." && pwd)/config/Velkaron.sample.ini"
-    printf '; %s\n' "$big" "$big" "$big" "$big"; } > "$work/sample.ini"  # past what an MFT record holds
-  for install in "$mnt/install" "$mnt/full-install"; do
-    mkdir "$install"
-    cp "$library" "$install/"
-    cp "$work/sample.ini" "$install/Velkaron.sample.ini"
-  done
-  fields() { "$plughost" "$1/$(basename "$library")" fields | cut -f2 | tr '\n' ' '; }
-  [ "$(fields "$mnt/install")" = "Comment Zone>>>dot<<<Identifier " ] || fail "the sample's fields on the volume"
-  cmp -s "$work/sample.ini" "$mnt/install/Velkaron.ini" || fail "the sample's copy on the volume is not whole"
-  mountpoint -q "$mnt" || fail "$mnt is not mounted: not filling it"
-  dd if=/dev/zero of="$mnt/filler" bs=64k count=256 2>/dev/null || true
-  mkdir -p "$XDG_CONFIG_HOME"
-  [ "$(fields "$mnt/full-install")" = "Comment Zone>>>dot<<<Identifier " ] || fail "the sample's fields on the full volume"
-  left=$(ls -A "$mnt/full-install" | tr '\n' ' ')
-  [ "$left" = "Velkaron.sample.ini $(basename "$library") " ] || fail "a failed copy left: $left"
-  cmp -s "$work/sample.ini" "$XDG_CONFIG_HOME/velkaron/Velkaron.ini" || fail "no copy in the user's folder"
-  rm "$mnt/filler"
+  first_loads "ntfs-3g" "$mnt" "$library" "$XDG_CONFIG_HOME/velkaron/Velkaron.ini" "$plughost"
   umount "$mnt"
-  echo "ok: installed on the volume: the sample copied whole; on the full volume nothing left behind"
 }
 
 windows() {
@@ -347,6 +360,11 @@ windows() {
   put "$huge" "hello" || fail "replacing a 4 GiB stream: $(cat "$work/out")"
   [ "$(cat "$huge:Comment")" = hello ] || fail "a 4 GiB stream replaced by hello holds $(stat -c %s "$huge:Comment") bytes"
   echo "ok: a 4 GiB stream is read to the host's buffer, kept whole by a failed write, replaced exactly"
+  umount "$work/tmpfs"
+
+  # 7. The plug-in installed on a tmpfs of room for two: the copy is renamed into place.
+  mount -t tmpfs -o size=8m velkaron "$work/tmpfs" || fail "could not mount a tmpfs"
+  first_loads "Wine on tmpfs" "$work/tmpfs" "$library" "$work/user/Velkaron/Velkaron.ini" "$WINE" "$plughost"
   umount "$work/tmpfs"
 }
 
