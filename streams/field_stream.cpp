@@ -18,7 +18,9 @@ std::u16string StreamListText(std::u16string_view file, const TFieldsRec& field)
     for (const platform::StreamEntry& entry : entries) {
         if (!text.empty()) text += u", ";
         const std::string size = std::to_string(entry.size);
-        text.append(entry.name).append(u" (").append(size.begin(), size.end()).push_back(u')');
+        text.append(entry.name).append(u" (").append(size.begin(), size.end());
+        if (entry.atLeast) text.push_back(u'+');
+        text.push_back(u')');
     }
     return text;
 }

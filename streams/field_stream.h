@@ -11,7 +11,7 @@
 namespace velkaron {
 
 // The listing field's text for file (or folder): every named stream as "NAME (SIZE)", SIZE its
-// bytes in decimal, in ordinal order of the names' UTF-16 units, joined by ", ". Empty when it has
+// bytes in decimal followed by "+" when it is a lower bound, in ordinal order of the names' UTF-16 units, joined by ", ". Empty when it has
 // none or the OS cannot list them.
 std::u16string StreamListText(std::u16string_view file, const TFieldsRec& field);
 
