@@ -299,9 +299,10 @@ TEST(StreamStore, SambasValuesAreWrittenWithOneZeroByte) {
 
 // Also where the field Zone.Identifier:$DATA goes: the stream Zone.Identifier in either store.
 // The field Streams in either store, for a file and a folder: the store's streams with the sizes
-// their fields read, in ordinal order; no other attribute and no other namespace. Rows of 64 KiB
-// values, the most the kernel takes, need a file system that holds them: the scratch folder's,
-// else tmpfs (ext4 with 4 KB blocks holds about 4,000 bytes).
+// their fields read, in ordinal order; no other attribute and no other namespace. Names that
+// would read as other streams or lines are quoted. Rows of 64 KiB values, the most the kernel
+// takes, need a file system that holds them: the scratch folder's, else tmpfs (ext4 with 4 KB
+// blocks holds about 4,000 bytes).
 TEST(StreamStore, TheFieldStreamsListsTheStoresStreams) {
     using Attributes = std::vector<std::pair<std::string, std::string>>;  // names without "user."
     const std::string largest(65536, 'v');
@@ -315,6 +316,12 @@ TEST(StreamStore, TheFieldStreamsListsTheStoresStreams) {
          u"Comment (5), Zone.Identifier (26)"},
         {"ntfs-3g", {{"\xC3\xA9t\xC3\xA9", "x"}, {"empty", ""}, {"Z", "yy"}}, u"Z (2), empty (0), \u00E9t\u00E9 (1)"},
         {"ntfs-3g", {}, u""},
+        {"ntfs-3g", {{"a (1), b", "xy"}, {"say \"hi\"", "abcd"}, {"my notes", "abc"}, {" lead", "x"}},
+         u" lead (1), \"a (1), b\" (2), my notes (3), \"say \"\"hi\"\"\" (4)"},
+        {"ntfs-3g",
+         {{"two\nlines", "12345"}, {"tab\there", "123456"}, {"back\\slash,", "1234567"}, {"back\\slash", "12"},
+          {"(x)", ""}},
+         u"\"(x)\" (0), back\\slash (2), \"back\\\\slash,\" (7), \"tab\\x09here\" (6), \"two\\x0Alines\" (5)"},
         {"ntfs-3g", {{"big", largest}, {"less", largest.substr(1)}}, u"big (65536), less (65535)", true},
         {"samba", {{"DosStream.Zone.Identifier:$DATA", Z("zone")}, {"DosStream.Comment:$DATA", Z("hello")},
                    {"DosStream.empty:$DATA", Z("")}, {"Comment", "not a stream"}, {"DOSATTRIB", "x"},
@@ -322,8 +329,9 @@ TEST(StreamStore, TheFieldStreamsListsTheStoresStreams) {
          u"Comment (5), Zone.Identifier (4), empty (0)"},
         {"samba", {{"Comment", "not a stream"}}, u""},
         {"samba",
-         {{"DosStream.Comment:$DATA", "abc"}, {"DosStream.two zeros:$DATA", Z("ab") + '\0'}},
-         u"Comment (3), two zeros (3)"},
+         {{"DosStream.Comment:$DATA", "abc"}, {"DosStream.two zeros:$DATA", Z("ab") + '\0'},
+          {"DosStream.a,b:$DATA", Z("x")}},
+         u"Comment (3), \"a,b\" (1), two zeros (3)"},
         {"samba", {{"DosStream.big:$DATA", largest.substr(1) + '\0'}, {"DosStream.raw:$DATA", largest}},
          u"big (65535), raw (65536)", true},
     };
