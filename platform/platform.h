@@ -153,14 +153,17 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
 // One named stream of a file, as a listing finds it.
 struct StreamEntry {
     std::u16string name;      // without the ":" before it and the ":$DATA" after it
-    unsigned long long size;  // in bytes, as a Windows client sees it
+    unsigned long long size;  // in bytes, as its field reads it
+    bool atLeast = false;     // the stream holds more than the system tells: size is a lower bound
 };
 
 // Every named stream of file (or folder), not the file's own data, in the order the OS gives
 // them. Windows: FindFirstStreamW and FindNextStreamW, looked up when the library loads (false
-// where they are missing). Linux: the attributes listxattr gives, each measured once: in
-// ntfs-3g's store every "user.S", in Samba's every "user.DosStream.S:$DATA" (less its zero
-// byte); no other namespace. False when the OS cannot list them; entries is then empty.
+// where they are missing). Linux: the attributes listxattr gives, in ntfs-3g's store every
+// "user.S", measured by a size query, in Samba's every "user.DosStream.S:$DATA", read (its size
+// less one when it ends in a zero byte); no other namespace. A value of 64 KiB or more is read
+// too: FUSE answers a size query with at most 64 KiB, and getxattr returns no more, so a larger
+// one is 64 KiB at least. False when the OS cannot list them; entries is then empty.
 bool ListStreams(std::u16string_view file, StreamStore store, std::vector<StreamEntry>& entries);
 
 // Removes the stream; false when it cannot, in particular when it does not exist.

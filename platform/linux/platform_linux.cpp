@@ -341,18 +341,49 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
     return found;
 }
 
+// The most getxattr returns (XATTR_SIZE_MAX). FUSE caps its answer to a size query there too,
+// so from ntfs-3g a 5 GiB stream and a 100,000-byte one both measure this.
+constexpr std::size_t kLargestValue = 65536;
+
+// Measures the attribute name of path as store's stream, the size its field reads: ntfs-3g's by a
+// size query, Samba's by reading it, less the zero byte only when the value ends in one, as
+// ReadStream drops it. A value measured at kLargestValue or more is read into that much room,
+// the only way to tell it from a larger one, which then counts as at least kLargestValue. False
+// when it is gone or cannot be measured. value is scratch room, kept for the next attribute.
+static bool MeasureStream(const char* path, const char* name, StreamStore store, StreamBytes& value,
+                          StreamEntry& entry) {
+    const bool samba = store == StreamStore::Samba;
+    // Samba's value is read into the room at hand: the stack part, or what a larger one took.
+    ssize_t got = samba ? osGetxattr(path, name, value.data(), value.capacity()) : osGetxattr(path, name, nullptr, 0);
+    bool largest = samba && value.capacity() >= kLargestValue;  // got is from a read of the most there is
+    const bool again = samba ? got < 0 && errno == ERANGE : got >= static_cast<ssize_t>(kLargestValue);
+    if (again && !largest) {
+        got = osGetxattr(path, name, value.Reserve(kLargestValue), kLargestValue);
+        largest = true;
+    }
+    if (got < 0) {
+        if (!largest || (errno != ERANGE && errno != E2BIG)) return false;
+        entry.size = kLargestValue;  // more than getxattr returns
+        entry.atLeast = true;
+        return true;
+    }
+    const auto size = static_cast<std::size_t>(got);
+    entry.size = size - (samba && size > 0 && value.data()[size - 1] == '\0');
+    entry.atLeast = false;
+    return true;
+}
+
 bool ListStreams(std::u16string_view file, StreamStore store, std::vector<StreamEntry>& entries) {
     entries.clear();
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
     NameList list;
+    StreamBytes value;
+    StreamEntry measured{};
     return ForEachAttribute(path, list, [&](std::string_view name) {
         const std::string_view stream = StreamPart(name, store);
-        const ssize_t size = stream.empty() ? -1 : osGetxattr(path, name.data(), nullptr, 0);
-        if (size >= 0) {  // a stream of this store, still there
-            const auto measured = static_cast<unsigned long long>(size);
-            const bool samba = store == StreamStore::Samba && measured > 0;  // less Samba's zero byte
-            entries.push_back({DecodeUtf8(stream), samba ? measured - 1 : measured});
+        if (!stream.empty() && MeasureStream(path, name.data(), store, value, measured)) {  // still there
+            entries.push_back({DecodeUtf8(stream), measured.size, measured.atLeast});
         }
         return true;
     });

@@ -189,16 +189,22 @@ linux() {
   check /file.txt Kind 'typed'  # the field Kind:$DATA is the stream Kind
   check /file.txt '' 'file data\n'
 
-  # 3. A stream created the Windows way (file:stream) read back through the library.
+  # 3. A stream created the Windows way (file:stream) read back through the library. The field
+  #    Streams lists them all: one over 64 KiB, which FUSE measures as 64 KiB, as a lower bound;
+  #    one of exactly 64 KiB exactly; a name with the list's own marks in quotes.
   mount_volume streams_interface=windows
   printf 'written natively' > "$mnt/file.txt:Native"
+  head -c 100000 /dev/zero > "$mnt/file.txt:big"
+  head -c 65536 /dev/zero > "$mnt/file.txt:exact"
+  printf 'xy' > "$mnt/file.txt:a (1), b"
   umount "$mnt"
   mount_volume streams_interface=xattr
   table=$("$plughost" "$so" get "$mnt/file.txt" --field Native)
   echo "$table" | grep -q "written natively" || fail "the native stream did not read back: $table"
   echo "ok: a stream created as file.txt:Native reads back through the library"
   list=$("$plughost" "$so" value "$mnt/file.txt" Streams)
-  [ "$list" = "Comment (6), Kind (5), Native (16), Zone.Identifier (24)" ] || fail "file.txt's streams listed as: $list"
+  want='Comment (6), Kind (5), Native (16), Zone.Identifier (24), "a (1), b" (2), big (65536+), exact (65536)'
+  [ "$list" = "$want" ] || fail "file.txt's streams listed as: $list"
   echo "ok: the field Streams lists them all: $list"
 
   # 4. Clearing removes the named stream.

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -379,6 +380,11 @@ TEST_F(Faults, TheStreamListingShowsWhatWindowsLists) {
         {"a folder", {{L":Comment:$DATA", 7}}, ERROR_HANDLE_EOF, u"Comment (7)"},
         {"the longest name, over 4 GiB", {{L"::$DATA", 0}, {longest, 4294967301}}, ERROR_HANDLE_EOF,
          std::u16string(255, u'n') + u" (4294967301)"},
+        {"names that hold the list's marks, quotes, control characters",
+         {{L"::$DATA", 9}, {L":a (1), b:$DATA", 2}, {L":say \"hi\":$DATA", 4}, {L":two\r\nlines\t\\:$DATA", 5},
+          {L":my notes:$DATA", 3}},
+         ERROR_HANDLE_EOF,
+         u"\"a (1), b\" (2), my notes (3), \"say \"\"hi\"\"\" (4), \"two\\x0D\\x0Alines\\x09\\\\\" (5)"},
         {"no named stream", {{L"::$DATA", 3}}, ERROR_HANDLE_EOF, u""},
         {"no stream at all", {}, ERROR_HANDLE_EOF, u""},
         {"cannot be listed", {}, ERROR_ACCESS_DENIED, u""},
@@ -582,6 +588,63 @@ TEST_F(Faults, ALargeAttributeIsMeasuredAndReadWhole) {
     gGrowths = 0;
     gVanishings = 1;
     EXPECT_EQ(Get(), -3);
+}
+
+// The stream listing on a FUSE file system (ntfs-3g), fed values of any size for the attributes
+// the file has: a size query answers at most 65536, a read into less room than the value fails
+// with ERANGE, into 65536 bytes (the most getxattr returns) with E2BIG. Values are 'v's, with a
+// zero byte at the end when asked.
+struct FuseValue {
+    std::string name;
+    unsigned long long size;
+    bool zeroEnd;
+};
+std::vector<FuseValue> gFuseValues;
+ssize_t FuseGetxattr(const char*, const char* name, void* value, size_t size) {
+    for (const FuseValue& v : gFuseValues) {
+        if ("user." + v.name != name) continue;
+        if (size == 0) return static_cast<ssize_t>(std::min<unsigned long long>(v.size, 65536));
+        if (size < v.size) return errno = size >= 65536 ? E2BIG : ERANGE, -1;
+        std::memset(value, 'v', v.size);
+        if (v.zeroEnd) static_cast<char*>(value)[v.size - 1] = '\0';
+        return static_cast<ssize_t>(v.size);
+    }
+    return errno = ENODATA, -1;
+}
+
+TEST_F(Faults, TheStreamListingShowsWhatFuseMeasuresAsALowerBound) {
+    using velkaron::platform::StreamStore;
+    struct Case {
+        StreamStore store;
+        std::vector<FuseValue> values;
+        std::u16string text;
+    } cases[] = {
+        {StreamStore::Ntfs3g,
+         {{"big", 100000, false}, {"huge", 5368709120, false}, {"exact", 65536, false}, {"less", 65535, false},
+          {"small", 5, true}},
+         u"big (65536+), exact (65536), huge (65536+), less (65535), small (5)"},
+        {StreamStore::Samba,
+         {{"DosStream.big:$DATA", 100000, true}, {"DosStream.over:$DATA", 65537, true},
+          {"DosStream.full:$DATA", 65536, false}, {"DosStream.mid:$DATA", 6000, true},
+          {"DosStream.raw:$DATA", 6000, false}, {"DosStream.small:$DATA", 5, true}},
+         u"big (65536+), full (65536), mid (5999), over (65536+), raw (6000), small (4)"},
+    };
+    Inject("getxattr", Call(FuseGetxattr));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U8(c.text));
+        velkaron::Configuration config;
+        config.fields = {{u"Streams", u""}};
+        config.fields[0].Listing = true;
+        config.store = c.store;
+        velkaron::InstallConfiguration(std::move(config));
+        WriteFile(file, "new file");
+        gFuseValues = c.values;
+        for (const FuseValue& value : c.values) PutStream(file, value.name, "");  // for listxattr to list
+        std::u16string name = file.u16string();
+        std::vector<char16_t> buffer(1024, u'#');
+        EXPECT_EQ(ContentGetValueW(name.data(), 0, 0, buffer.data(), 2048, 0), 11);
+        EXPECT_EQ(U8(buffer.data()), U8(c.text));
+    }
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include "platform/linux/codepage.h"
 #include "platform/win32/long_path.h"
 #include "plugin/field_value.h"
+#include "streams/field_stream.h"
 #include "text/encoding.h"
 
 namespace {
@@ -235,6 +236,30 @@ TEST(CopyToHostBuffer, CutsToHalfTheSizeLessTwoAndStaysInside) {
         }
     }
     EXPECT_FALSE(CopyToHostBuffer(u"abc", nullptr, 100));
+}
+
+
+// The field Streams: names that could read as other streams, sizes or lines are quoted; the
+// order is that of the names themselves, not of their quoted form.
+TEST(ListingText, QuotesWhatWouldReadAsOtherStreams) {
+    struct Case {
+        std::vector<StreamEntry> entries;
+        std::u16string text;
+    } cases[] = {
+        {{{u"Zone.Identifier", 26}, {u"Comment", 5}}, u"Comment (5), Zone.Identifier (26)"},
+        {{{u"my notes", 3}, {u" x ", 1}, {u"a\\b", 2}, {u"\x7F", 0}}, u" x  (1), a\\b (2), my notes (3), \x7F (0)"},
+        {{{u"a (1), b", 2}}, u"\"a (1), b\" (2)"},
+        {{{u"(", 1}, {u")", 2}, {u",", 3}}, u"\"(\" (1), \")\" (2), \",\" (3)"},
+        {{{u"say \"hi\"", 4}}, u"\"say \"\"hi\"\"\" (4)"},
+        {{{u"two\nlines\r", 5}, {u"tab\there", 6}}, u"\"tab\\x09here\" (6), \"two\\x0Alines\\x0D\" (5)"},
+        {{{std::u16string(1, u'\0'), 0}, {u"\x1F \x20", 1}}, u"\"\\x00\" (0), \"\\x1F  \" (1)"},
+        {{{u"C:\\dir,x", 7}}, u"\"C:\\\\dir,x\" (7)"},
+        {{{u"(b", 2}, {u"#a", 1}}, u"#a (1), \"(b\" (2)"},
+        {{{u"big", 65536, true}, {u"exact", 65536}}, u"big (65536+), exact (65536)"},
+        {{{u"\uFF5E", 1}, {u"\U0001F600", 2}}, u"\U0001F600 (2), \uFF5E (1)"},
+        {{}, u""},
+    };
+    for (Case& c : cases) EXPECT_EQ(U8(ListingText(c.entries)), U8(c.text));
 }
 
 }  // namespace
