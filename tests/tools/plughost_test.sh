@@ -173,6 +173,12 @@ if [ -z "$bits" ]; then
   expect "  cleared by that name" 0 "cleared" host "$so" clear "$work/latin/$latin" Comment
   check "  and its stream is gone" [ -z "$(stream "$work/latin/$latin" Comment)" ]
 
+  # In a current folder that is gone a relative path has no full path: named, not an abort.
+  mkdir "$work/gone" && cd "$work/gone" && rmdir "$work/gone"
+  expect "a relative path in a removed folder" 1 "cannot pass f.txt to the plug-in: no full path" host "$so" set f.txt Comment x
+  expect "  also as the plug-in's path" 1 "no such file: ./$(basename "$so")" host "./$(basename "$so")" fields
+  cd "$work" || exit 1
+
   # A folder that cannot be listed is named, and every other row is still shown. Root lists any
   # folder: it runs the case without the rights to pass over modes.
   mkdir -p "$work/tree/open" "$work/tree/locked"

@@ -123,8 +123,10 @@ bool PluginName(const fs::path& full, std::u16string& name) {
 
 // FullPath, then PluginName; a path that has no such name is named on standard error.
 bool HostPath(const fs::path& path, std::u16string& name) {
-    if (PluginName(FullPath(path), name)) return true;
-    Fail("cannot pass " + Shown(path) + " to the plug-in");
+    const fs::path full = FullPath(path);
+    if (!full.empty() && PluginName(full, name)) return true;
+    Fail("cannot pass " + Shown(path) + " to the plug-in: " +
+         (full.empty() ? "no full path (is the current folder gone?)" : "its name would not come back to its bytes"));
     return false;
 }
 
