@@ -138,7 +138,6 @@ expect "index 1 is Author" 0 "stored" host "$numbered" set f.txt 1 author
 check "  whose stream is Author" stream_is "$work/f.txt" Author author
 expect "name:Author" 0 "author" host "$numbered" get f.txt --field name:Author
 expect "name:1 names no field" 2 "no field 'name:1'" host "$numbered" value f.txt name:1
-expect "a field named 2 as a column" 0 "2    Author" host "$numbered" get f.txt --field name:2 --field 1
 
 # A path as the host hands it over, full and normalised: through "..", and on Windows with
 # forward slashes or backslashes and a drive, the same stream as the plain path.
@@ -190,8 +189,10 @@ if [ -z "$bits" ]; then
   else
     unprivileged() { "$@" </dev/null; }
   fi
-  if unprivileged ls "$work/tree/locked" >/dev/null 2>&1; then
-    echo "SKIPPED: an unreadable folder: $(id -un) lists a folder of mode 000 even without CAP_DAC_OVERRIDE"
+  if ! unprivileged true 2>/dev/null; then
+    echo "SKIPPED: an unreadable folder: setpriv cannot drop CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH here"
+  elif unprivileged ls "$work/tree/locked" >/dev/null 2>&1; then
+    echo "SKIPPED: an unreadable folder: $(id -un) lists a folder of mode 000 even so"
   else
     expect "an unreadable folder is named, exit 1" 1 "cannot list $work/tree/locked: Permission denied" \
       unprivileged "$plughost" "$so" get --recursive "$work/tree"
