@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "config/profile.h"
 #include "platform/platform.h"
@@ -56,6 +57,7 @@ Configuration ReadConfiguration(const IniLookup& lookup, const std::u16string& f
     config.options.ReadUTF8 = isOn(u"ReadUTF8");
     config.options.SubstituteChars = isOn(u"SubstituteChars");
     config.options.ListStreams = isOn(u"ListStreams");
+    config.options.Origin = isOn(u"Origin");
     std::u16string storeProblem;
     config.store = platform::ReadStreamStore(lookup, file, storeProblem);
     if (!storeProblem.empty()) config.notes.push_back(storeProblem);
@@ -87,6 +89,17 @@ Configuration ReadConfiguration(const IniLookup& lookup, const std::u16string& f
         listing.FieldName = u"Streams";
         listing.Listing = true;
         config.fields.push_back(std::move(listing));
+    }
+    if (config.options.Origin) {
+        const std::pair<const char16_t*, OriginPart> parts[] = {
+            {u"Zone", OriginPart::Zone}, {u"HostUrl", OriginPart::HostUrl}, {u"ReferrerUrl", OriginPart::ReferrerUrl}};
+        for (const auto& [name, part] : parts) {
+            TFieldsRec origin;
+            origin.FieldName = name;
+            origin.RealStream = u"Zone.Identifier";
+            origin.Origin = part;
+            config.fields.push_back(std::move(origin));
+        }
     }
     return config;
 }

@@ -10,6 +10,10 @@
 
 namespace velkaron {
 
+// Which part of a file's Zone.Identifier stream, the mark that browsers, mail programs and
+// archivers leave on what they save, a field of the option Origin shows.
+enum class OriginPart : unsigned char { None, Zone, HostUrl, ReferrerUrl };
+
 // One configured field.
 struct TFieldsRec {
     std::u16string FieldName;   // what the host shows: the configured value as read
@@ -17,7 +21,13 @@ struct TFieldsRec {
     platform::StreamName OsStream = {};  // RealStream for the OS calls, made when the table is installed
     bool Refused = false;  // RealStream could reach more than a named stream: never opened
     bool Listing = false;  // the field "Streams": every named stream of the file, read-only
+    OriginPart Origin = OriginPart::None;  // a part of the stream Zone.Identifier, read-only
 };
+
+// Whether the host may change the field: a stream of its own, not refused.
+inline bool Editable(const TFieldsRec& field) {
+    return !field.Refused && !field.Listing && field.Origin == OriginPart::None;
+}
 
 struct Options {
     bool KeepTime = false;
@@ -25,6 +35,7 @@ struct Options {
     bool ReadUTF8 = false;
     bool SubstituteChars = false;
     bool ListStreams = false;  // one more field, "Streams", after the configured ones
+    bool Origin = false;       // three more, "Zone", "HostUrl" and "ReferrerUrl", after those
 };
 
 constexpr int kMaxFields = 100;          // keys 0 to 99 of section "Streams"

@@ -113,6 +113,11 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferUnits) {
     return text;
 }
 
+
+}  // namespace
+
+std::u16string DecodeProfile(const std::string& fileBytes) { return DecodeProfileText(fileBytes, CodingOf(fileBytes)); }
+
 ProfileData ParseProfileText(const std::u16string& text) {
     ProfileData data;
     std::size_t start = 0;
@@ -128,11 +133,7 @@ ProfileData ParseProfileText(const std::u16string& text) {
     return data;
 }
 
-}  // namespace
-
-ProfileData ParseProfile(const std::string& fileBytes) {
-    return ParseProfileText(DecodeProfileText(fileBytes, CodingOf(fileBytes)));
-}
+ProfileData ParseProfile(const std::string& fileBytes) { return ParseProfileText(DecodeProfile(fileBytes)); }
 
 std::u16string LookupProfile(const ProfileData& data, const std::u16string& section,
                              const std::u16string& key, const std::u16string& fallback,

@@ -18,8 +18,12 @@ struct ProfileData {
     std::vector<ProfileSection> sections;  // file order; a name may repeat
 };
 
-// Parses a whole file. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; without a mark,
+// A whole file's text. FF FE starts UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8; without a mark,
 // bytes that are valid UTF-8 are UTF-8, anything else is in the ANSI code page.
+std::u16string DecodeProfile(const std::string& fileBytes);
+
+// The sections and keys of a text: ParseProfile is ParseProfileText(DecodeProfile(bytes)).
+ProfileData ParseProfileText(const std::u16string& text);
 ProfileData ParseProfile(const std::string& fileBytes);
 
 // The first section named section (ASCII case-insensitively) is the only one searched, and the

@@ -1,10 +1,12 @@
-// The INI reader: any file parses, and every lookup answers within its buffer.
+// The INI reader: any file parses, and every lookup answers within its buffer; a file's
+// Zone.Identifier mark, read through it, gives no address longer than the stream.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "config/profile.h"
+#include "streams/origin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
@@ -19,5 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
+    for (const velkaron::OriginPart part : {velkaron::OriginPart::HostUrl, velkaron::OriginPart::ReferrerUrl}) {
+        if (velkaron::OriginValue(bytes, part).size() > bytes.size()) std::abort();
+    }
+    (void)velkaron::OriginValue(bytes, velkaron::OriginPart::Zone);
     return 0;
 }

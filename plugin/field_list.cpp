@@ -40,5 +40,5 @@ extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fiel
 
 extern "C" std::int32_t VELKARON_CALL ContentGetSupportedFieldFlags(std::int32_t fieldIndex) {
     const velkaron::TFieldsRec* field = velkaron::FieldAt(fieldIndex);
-    return field != nullptr && (field->Listing || field->Refused) ? 0 : velkaron::kFieldEditable;
+    return field != nullptr && !velkaron::Editable(*field) ? 0 : velkaron::kFieldEditable;
 }

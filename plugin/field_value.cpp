@@ -7,6 +7,7 @@
 #include "platform/small_buffer.h"
 #include "plugin/result_codes.h"
 #include "streams/field_stream.h"
+#include "streams/origin.h"
 #include "text/encoding.h"
 
 namespace velkaron {
@@ -51,9 +52,10 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     if (field == nullptr) return kNoSuchField;
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
-        if (field->Listing) {
-            const std::u16string list = StreamListText(HostText(fileName), *field);
-            return !list.empty() && CopyToHostBuffer(list, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+        if (field->Listing || field->Origin != OriginPart::None) {
+            const std::u16string text = field->Listing ? StreamListText(HostText(fileName), *field)
+                                                       : OriginText(HostText(fileName), *field);
+            return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
         }
         platform::StreamBytes bytes;
         if (!ReadFieldStream(HostText(fileName), *field, static_cast<std::size_t>(bufferSize), bytes) ||
@@ -81,7 +83,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
 std::int32_t WriteFieldValue(const char16_t* fileName, std::int32_t fieldIndex, const char16_t* value) {
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
-    if (field->Refused || field->Listing) return kFileError;
+    if (!Editable(*field)) return kFileError;
     const std::u16string_view file = HostText(fileName), text = HostText(value);
     const bool stored = PluginOptions.SubstituteChars && HasTypedLineBreak(text)
                             ? StoreFieldText(file, *field, SubstituteLineBreaks(text))

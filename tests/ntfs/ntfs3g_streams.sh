@@ -53,8 +53,8 @@ new_volume() {
 mount_volume() {  # mount_volume OPTIONS
   ntfs-3g -o "$1" "$image" "$mnt" || fail "ntfs-3g could not mount the image with $1"
 }
-write_configuration() {  # write_configuration FIELD...: all four options on, and ListStreams
-  { printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\n[Streams]\n'
+write_configuration() {  # write_configuration FIELD...: all four options on, ListStreams and Origin
+  { printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\nOrigin=1\n[Streams]\n'
     k=0; for f; do echo "$k=$f"; k=$((k + 1)); done; } > "$work/plugin/Velkaron.ini"
 }
 # check PATH STREAM EXPECTED-PRINTF-FORMAT: in the unmounted image, the stream holds exactly that.
@@ -127,6 +127,17 @@ full_volume() {
   echo "ok: $what: with room again all ${#1} bytes are stored ($(( $(date +%s) - start )) s)"
 }
 
+# A browser's mark, as the named stream Zone.Identifier; marked HOST... checks the fields
+# Origin=1 gives for tool.zip on the volume (HOST... value FILE FIELD prints one value).
+mark='[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads/\r\nHostUrl=https://example.org/tool.zip\r\n'
+marked() {
+  for part in Zone:Internet HostUrl:https://example.org/tool.zip ReferrerUrl:https://example.org/downloads/; do
+    got=$("$@" value "$mnt/tool.zip" "${part%%:*}" </dev/null)
+    [ "$got" = "${part#*:}" ] || fail "the mark's ${part%%:*} reads as: $got"
+  done
+  echo "ok: a browser's mark written as tool.zip:Zone.Identifier reads as its zone and addresses"
+}
+
 # first_loads WHAT VOLUME LIBRARY USER_COPY HOST...: the library installed on the mounted VOLUME
 # with a sample past what an MFT record holds. Its first load copies the sample beside it whole;
 # on VOLUME filled up, a second install's copy fails whole, leaving neither Velkaron.ini nor a
@@ -197,8 +208,11 @@ linux() {
   head -c 100000 /dev/zero > "$mnt/file.txt:big"
   head -c 65536 /dev/zero > "$mnt/file.txt:exact"
   printf 'xy' > "$mnt/file.txt:a (1), b"
+  echo data > "$mnt/tool.zip"
+  printf "$mark" > "$mnt/tool.zip:Zone.Identifier"
   umount "$mnt"
   mount_volume streams_interface=xattr
+  marked "$plughost" "$so"
   table=$("$plughost" "$so" get "$mnt/file.txt" --field Native)
   echo "$table" | grep -q "written natively" || fail "the native stream did not read back: $table"
   echo "ok: a stream created as file.txt:Native reads back through the library"
@@ -291,6 +305,9 @@ windows() {
   [ -f "$mnt/missing.txt" ] && [ ! -s "$mnt/missing.txt" ] || fail "missing.txt was not created empty"
   run get "$mnt/file.txt"
   grep -q "ZoneId=3" "$work/out" || fail "the fields did not read back: $(cat "$work/out")"
+  echo data > "$mnt/tool.zip"
+  printf "$mark" > "$mnt/tool.zip:Zone.Identifier"
+  marked "$WINE" "$plughost" "$dll"
 
   # 3. The plug-in suite with its scratch folders on the volume. (Wine checks share modes per
   #    inode and ntfs-3g gives every stream its file's inode, so two streams of one file, each

@@ -200,6 +200,47 @@ TEST(Write, TheFieldStreamsIsReadOnlyAndThereOnlyWhenAsked) {
     EXPECT_TRUE(listed.code == 11 ? listed.text == u"Comment (5)" : listed.code == -3) << U8(listed.text);
 }
 
+// Origin=1 adds Zone, HostUrl and ReferrerUrl after the configured fields and Streams: each shows
+// its part of the mark in Zone.Identifier, cut to the host's buffer like any value; they are
+// read-only, and a change is a file error that touches nothing. On Linux in either store, the
+// Samba store's mark with its zero byte.
+TEST(Write, TheOriginFieldsShowTheMarkAndChangeNothing) {
+    const std::string mark =
+        "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads/\r\nHostUrl=https://example.org/f.zip\r\n";
+#if defined(_WIN32)
+    const std::pair<const char*, std::string> stores[] = {{"", "Zone.Identifier"}};
+#else
+    const std::pair<const char*, std::string> stores[] = {{"ntfs-3g", "Zone.Identifier"},
+                                                          {"samba", "DosStream.Zone.Identifier:$DATA"}};
+#endif
+    for (const auto& [store, attribute] : stores) {
+        SCOPED_TRACE(store);
+        Writer w(std::string("SubstituteChars=1\nListStreams=1\nOrigin=1\n[Linux]\nStreamStore=") + store);
+        EXPECT_EQ(FieldNames(w.plugin.api()), (std::vector<std::string>{"Comment", "Zone>>>dot<<<Identifier", "Streams",
+                                                                        "Zone", "HostUrl", "ReferrerUrl"}));
+        for (int field = 3; field <= 5; ++field) {
+            EXPECT_EQ(w.plugin.api().ContentGetSupportedFieldFlags(field), 0);
+            EXPECT_EQ(GetValue(w.plugin.api(), w.file, field).code, -3);  // no mark: empty
+        }
+        const std::string stored = std::string(store) == "samba" ? mark + '\0' : mark;
+        PutStream(w.file, attribute, stored);
+        const std::u16string values[] = {u"Internet", u"https://example.org/f.zip", u"https://example.org/downloads/"};
+        for (int field = 3; field <= 5; ++field) {
+            const Value value = GetValue(w.plugin.api(), w.file, field);
+            EXPECT_EQ(value.code, 11);
+            EXPECT_EQ(U8(value.text), U8(values[field - 3]));
+            EXPECT_EQ(U8(GetValue(w.plugin.api(), w.file, field, 10).text), U8(values[field - 3].substr(0, 3)));
+            for (const std::u16string& change : {std::u16string(u"Local machine"), std::u16string()}) {
+                EXPECT_EQ(w.Set(w.file, field, change), -2);
+            }
+        }
+        EXPECT_EQ(w.Stream(w.file, attribute), stored);
+        EXPECT_EQ(ReadFile(w.file), "file contents");
+        EXPECT_EQ(w.Set(w.file, 1, u""), 0);  // the mark is removed by clearing Zone.Identifier
+        EXPECT_EQ(GetValue(w.plugin.api(), w.file, 3).code, -3);
+    }
+}
+
 #if defined(_WIN32)
 TEST(Write, AStreamOpenElsewhereIsAFileErrorAndKeepsItsContents) {
     Writer w("WriteUTF8=1");

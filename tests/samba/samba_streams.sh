@@ -100,7 +100,7 @@ echo "ok: smbd serves //127.0.0.1:$port/share (pid $(cat "$state/smbd.pid"))"
 
 cp "$library" "$plugin/"
 so=$plugin/$(basename "$library")
-printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\n[Linux]\nStreamStore=samba\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
+printf '[Options]\nKeepTime=1\nWriteUTF8=1\nReadUTF8=1\nSubstituteChars=1\nListStreams=1\nOrigin=1\n[Linux]\nStreamStore=samba\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
   > "$plugin/Velkaron.ini"
 hex() { od -An -tx1 | tr -d ' \n'; }
 same() {  # same WHAT GOT-FILE WANT-FILE
@@ -136,6 +136,16 @@ printf '%s' "$(grep -v '\[::\$DATA\]' "$work/allinfo" |
   > "$work/want"
 [ -s "$work/want" ] || fail "allinfo lists no stream of f.txt: $(cat "$work/allinfo")"
 read_is "the streams SMB clients put, with allinfo's sizes: $(cat "$work/want")" "$share/f.txt" Streams "$work/want"
+
+# Where a file came from, as a browser marked it on a Windows client, read from Samba's store.
+printf '[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads/\r\nHostUrl=https://example.org/tool.zip\r\n' \
+  > "$work/mark"
+echo data > "$share/tool.zip"
+smb "put $work/mark tool.zip:Zone.Identifier" > /dev/null
+for part in Zone:Internet HostUrl:https://example.org/tool.zip ReferrerUrl:https://example.org/downloads/; do
+  printf '%s' "${part#*:}" > "$work/want"
+  read_is "the mark's ${part%%:*}" "$share/tool.zip" "${part%%:*}" "$work/want"
+done
 
 # Values the plug-in writes, read through SMB.
 echo data > "$share/g.txt"

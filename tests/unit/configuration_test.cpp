@@ -61,16 +61,17 @@ TEST(ReadConfiguration, OptionsAreOnOnlyForExactlyOne) {
         bool on;
     } cases[] = {{u"1", true}, {u"0", false}, {u"01", false}, {u"true", false},
                  {u"yes", false}, {u"2", false}, {u"", false}, {u"1 ", false}, {u"１", false}};
-    for (const char16_t* key : {u"KeepTime", u"WriteUTF8", u"ReadUTF8", u"SubstituteChars", u"ListStreams"}) {
+    for (const char16_t* key : {u"KeepTime", u"WriteUTF8", u"ReadUTF8", u"SubstituteChars", u"ListStreams", u"Origin"}) {
         for (const Case& c : cases) {
             const Options o = Read({{std::u16string(u"Options/") + key, c.value}}).options;
-            const int on = o.KeepTime + o.WriteUTF8 + o.ReadUTF8 + o.SubstituteChars + o.ListStreams;
+            const int on = o.KeepTime + o.WriteUTF8 + o.ReadUTF8 + o.SubstituteChars + o.ListStreams + o.Origin;
             EXPECT_EQ(on, c.on ? 1 : 0) << velkaron::platform::EncodeUtf8(key) << "="
                                         << velkaron::platform::EncodeUtf8(c.value);
         }
     }
     const Options none = Read({}).options;
-    EXPECT_FALSE(none.KeepTime || none.WriteUTF8 || none.ReadUTF8 || none.SubstituteChars || none.ListStreams);
+    EXPECT_FALSE(none.KeepTime || none.WriteUTF8 || none.ReadUTF8 || none.SubstituteChars || none.ListStreams ||
+                 none.Origin);
 }
 
 TEST(ReadConfiguration, KeysWithGapsGiveDenseFields) {
@@ -99,16 +100,29 @@ TEST(ReadConfiguration, AtMostAHundredFields) {
         keys[u"Streams/" + std::u16string(d.begin(), d.end())] = u"S";
     }
     EXPECT_EQ(Read(keys).fields.size(), 100u);
-    // ListStreams adds the read-only field Streams after them, in either store.
+    // ListStreams adds the read-only field Streams after them, and Origin the three read-only
+    // parts of Zone.Identifier after that, in either store.
     keys[u"Options/ListStreams"] = u"1";
+    keys[u"Options/Origin"] = u"1";
     for (platform::StreamStore store : {platform::StreamStore::Ntfs3g, platform::StreamStore::Samba}) {
         Configuration config = Read(keys);
         config.store = store;
-        ASSERT_EQ(config.fields.size(), 101u);
+        ASSERT_EQ(config.fields.size(), 104u);
         InstallConfiguration(std::move(config));
         EXPECT_EQ(FieldAt(100)->FieldName, u"Streams");
         EXPECT_TRUE(FieldAt(100)->Listing && !FieldAt(100)->Refused && !FieldAt(99)->Listing);
         EXPECT_EQ(FieldAt(100)->OsStream.store, store);
+        const std::pair<const char16_t*, OriginPart> origin[] = {
+            {u"Zone", OriginPart::Zone}, {u"HostUrl", OriginPart::HostUrl}, {u"ReferrerUrl", OriginPart::ReferrerUrl}};
+        for (int i = 0; i < 3; ++i) {
+            const TFieldsRec* field = FieldAt(101 + i);
+            EXPECT_EQ(field->FieldName, origin[i].first);
+            EXPECT_EQ(field->Origin, origin[i].second);
+            EXPECT_TRUE(!Editable(*field) && !field->Refused && !field->Listing);
+            const platform::StreamName zone = platform::MakeStreamName(u"Zone.Identifier", store);
+            EXPECT_TRUE(field->OsStream.narrow == zone.narrow && field->OsStream.wide == zone.wide);
+        }
+        EXPECT_TRUE(Editable(*FieldAt(99)) && FieldAt(99)->Origin == OriginPart::None);
         ReleaseConfiguration();
     }
 }

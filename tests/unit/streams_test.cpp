@@ -8,6 +8,7 @@
 #include "platform/win32/long_path.h"
 #include "plugin/field_value.h"
 #include "streams/field_stream.h"
+#include "streams/origin.h"
 #include "text/encoding.h"
 
 namespace {
@@ -260,6 +261,64 @@ TEST(ListingText, QuotesWhatWouldReadAsOtherStreams) {
         {{}, u""},
     };
     for (Case& c : cases) EXPECT_EQ(U8(ListingText(c.entries)), U8(c.text));
+}
+
+// UTF-16LE with its byte-order mark, as some writers save the mark.
+std::string Utf16(const std::string& ascii) {
+    std::string out = "\xFF\xFE";
+    for (const char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+// A file's mark as writers leave it, byte for byte, read as Windows reads it: the zone's name,
+// the address the file came from and the page or archive it came through, as written.
+TEST(OriginValue, ReadsTheMarkAsWindowsDoes) {
+    const char* const browser =
+        "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads/\r\n"
+        "HostUrl=https://cdn.example.org/tool-1.2.zip\r\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::u16string zone, host, referrer;
+    } cases[] = {
+        {"a browser's, both addresses", browser, u"Internet", u"https://cdn.example.org/tool-1.2.zip",
+         u"https://example.org/downloads/"},
+        {"a browser's without an address", "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=about:internet\r\n", u"Internet",
+         u"about:internet", u""},
+        {"UTF-8 addresses", "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/caf\xC3\xA9/\r\n"
+                            "HostUrl=https://example.org/\xE6\x97\xA5.zip\r\n",
+         u"Internet", u"https://example.org/\u65E5.zip", u"https://example.org/caf\u00E9/"},
+        {"a mail attachment's: the zone alone", "[ZoneTransfer]\r\nZoneId=3\r\n", u"Internet", u"", u""},
+        {"an archiver's: the archive's local path",
+         "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=C:\\Users\\me\\Downloads\\tools.zip\r\n", u"Internet", u"",
+         u"C:\\Users\\me\\Downloads\\tools.zip"},
+        {"other keys, another case and order",
+         "[zonetransfer]\r\nLastWriterPackageFamilyName=App_1\r\nhosturl=h\r\nAppDefinedZoneId=1\r\nZONEID=2\r\n",
+         u"Trusted sites", u"h", u""},
+        {"spaces around the names and values", "[ ZoneTransfer ]\r\n  ZoneId  =  4  \r\n HostUrl = h \r\n",
+         u"Restricted sites", u"h", u""},
+        {"LF only, ending in a zero byte", std::string("[ZoneTransfer]\nZoneId=1\nHostUrl=h\n\0", 35),
+         u"Local intranet", u"h", u""},
+        {"a zero byte ends the text", std::string("[ZoneTransfer]\nZoneId=0\0\nHostUrl=h\n", 35), u"Local machine",
+         u"", u""},
+        {"UTF-16 with a byte-order mark", Utf16("[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=h\r\n"), u"Internet", u"h", u""},
+        {"another section first", "[Other]\r\nZoneId=4\r\nHostUrl=no\r\n[ZoneTransfer]\r\nZoneId=1\r\n",
+         u"Local intranet", u"", u""},
+        {"a key repeated: the first wins", "[ZoneTransfer]\r\nZoneId=3\r\nZoneId=4\r\nHostUrl=a\r\nHostUrl=b\r\n",
+         u"Internet", u"a", u""},
+        {"a zone past 4", "[ZoneTransfer]\r\nZoneId=7\r\n", u"7", u"", u""},
+        {"leading zeros", "[ZoneTransfer]\r\nZoneId=003\r\n", u"Internet", u"", u""},
+        {"a zone that is no number", "[ZoneTransfer]\r\nZoneId=-1\r\n", u"-1", u"", u""},
+        {"%xx is shown as written", "[ZoneTransfer]\r\nHostUrl=https://e.org/a%20b\r\n", u"", u"https://e.org/a%20b", u""},
+        {"no INI text at all", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), u"", u"", u""},
+        {"empty", "", u"", u"", u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::Zone)), U8(c.zone));
+        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::HostUrl)), U8(c.host));
+        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::ReferrerUrl)), U8(c.referrer));
+    }
 }
 
 }  // namespace
