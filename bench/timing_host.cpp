@@ -374,18 +374,79 @@ int Run(const fs::path& source) {
     const double folderPlugin = deferredPass + readingPass;
     std::fprintf(stderr, "  plug-in %.2f s (deferred pass %.4f s, reading pass %.2f s), floor %.2f s\n",
                  folderPlugin, deferredPass, readingPass, folderFloor);
-    std::fprintf(stderr, "  plug-in %.0f files/s, floor %.0f files/s\ndone in %.0f s\n", files / folderPlugin,
-                 files / folderFloor, Now() - began);
+    std::fprintf(stderr, "  plug-in %.0f files/s, floor %.0f files/s\n", files / folderPlugin, files / folderFloor);
+
+    // Where files came from: the three fields of Origin=1 on a folder of downloads, half of them
+    // marked, both of the host's passes, against the same three reads of the raw stream a file,
+    // in alternating blocks as above.
+    std::fprintf(stderr, "origin fields on %d files: creating...\n", files);
+    const std::string mark =
+        "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/downloads/\r\n"
+        "HostUrl=https://cdn.example.org/releases/tool-1.2.zip\r\n";
+    const fs::path originLibrary = MakeLibrary(scratch.dir / "origin", source, "KeepTime=0\nOrigin=1\n", 1);
+    host::LoadedPlugin originPlugin = Load(originLibrary);
+    const host::PluginApi& originApi = originPlugin.api();
+    const fs::path downloads = scratch.dir / "downloads";
+    fs::create_directories(downloads);
+    std::vector<std::u16string> downloadNames;
+    std::vector<std::wstring> marks;
+    for (int i = 0; i < files; ++i) {
+        wchar_t leaf[32];
+        std::swprintf(leaf, 32, L"d%06d.zip", i);
+        Expect(Put((downloads / leaf).wstring(), "data", CREATE_NEW) &&
+                   (i % 2 != 0 || Put(StreamPath(downloads / leaf, L"Zone.Identifier"), mark)),
+               "cannot create " + (downloads / leaf).u8string());
+        downloadNames.push_back((downloads / leaf).u16string());
+        marks.push_back(StreamPath(downloads / leaf, L"Zone.Identifier"));
+    }
+    int originFound = 0, originFloorFound = 0;
+    double originPlugin_s = 0, originFloor_s = 0;
+    for (std::size_t first = 0, block = 0; first < downloadNames.size(); first += kBlockFiles, ++block) {
+        const std::size_t last = std::min(first + kBlockFiles, downloadNames.size());
+        const auto reading = [&] {
+            const double begin = Now();
+            for (int pass : {1, 0}) {
+                for (std::size_t i = first; i < last; ++i) {
+                    for (int field = 1; field <= 3; ++field) {
+                        code = originApi.ContentGetValueW(downloadNames[i].data(), field, 0, buffer, kBufferBytes, pass);
+                        originFound += pass == 0 && code == kWideString;
+                    }
+                }
+            }
+            originPlugin_s += Now() - begin;
+        };
+        const auto floor = [&] {
+            const double begin = Now();
+            for (std::size_t i = first; i < last; ++i) {
+                for (int field = 1; field <= 3; ++field) originFloorFound += Get(marks[i], bytes) > 0;
+            }
+            originFloor_s += Now() - begin;
+        };
+        if (block % 2 == 0) {
+            reading();
+            floor();
+        } else {
+            floor();
+            reading();
+        }
+    }
+    const int marked = 3 * ((files + 1) / 2);
+    Expect(originFound == marked && originFloorFound == marked,
+           "the origin fields gave " + std::to_string(originFound) + " values and the floor found " +
+               std::to_string(originFloorFound) + " marks; expected " + std::to_string(marked));
+    std::fprintf(stderr, "  plug-in %.2f s, floor %.2f s\ndone in %.0f s\n", originPlugin_s, originFloor_s,
+                 Now() - began);
 
     std::printf(
         "{\"bits\": %d, \"read_plugin_ns\": %.0f, \"read_floor_ns\": %.0f, \"read_ratio\": %.4f, \"deferred_ns\": %.2f, "
         "\"folder_files\": %d, \"folder_plugin_s\": %.3f, \"folder_floor_s\": %.3f, "
+        "\"origin_plugin_s\": %.3f, \"origin_floor_s\": %.3f, "
         "\"write_plugin_ns\": %.0f, \"write_floor_ns\": %.0f, \"write_ratio\": %.4f, \"write_keeptime_ns\": %.0f, "
         "\"write_floor_unsafe_ns\": %.0f, "
         "\"load_1_ns\": %.0f, \"load_100_ns\": %.0f, \"rss_calls\": %ld, \"rss_before_kib\": %.0f, "
         "\"rss_after_kib\": %.0f, \"private_before_kib\": %.0f, \"private_after_kib\": %.0f}\n",
         static_cast<int>(sizeof(void*) * 8), read[0], read[1], read.ratio, deferred[0], files, folderPlugin,
-        folderFloor, write[0], write[1], write.ratio, write[2], write[3], load[0], load[1], calls, before[0], after[0], before[1], after[1]);
+        folderFloor, originPlugin_s, originFloor_s, write[0], write[1], write.ratio, write[2], write[3], load[0], load[1], calls, before[0], after[0], before[1], after[1]);
     return 0;
 }
 
