@@ -6,19 +6,27 @@
 namespace velkaron {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\v'; }
+// The reader's syntax is all ASCII. No byte below 0x80 is part of another character in UTF-8
+// (not even in a malformed sequence), so UTF-8 bytes are read as their text would be; an ANSI
+// code page may hold such bytes in its double-byte characters, so its text is decoded first.
+template <typename Char>
+bool IsBlank(Char c) { return c == ' ' || c == '\t' || c == '\v'; }
 
-std::u16string Trim(const std::u16string& s) {
+template <typename Char>
+std::basic_string_view<Char> Trim(std::basic_string_view<Char> s) {
     std::size_t begin = 0, end = s.size();
     while (begin < end && IsBlank(s[begin])) ++begin;
     while (end > begin && IsBlank(s[end - 1])) --end;
     return s.substr(begin, end - begin);
 }
 
-char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + (u'a' - u'A') : c; }
+template <typename Char>
+Char AsciiLower(Char c) { return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c + ('a' - 'A')) : c; }
 
-bool SameName(const std::u16string& a, const std::u16string& b) {
+template <typename Char>
+bool SameName(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // as most writers spell them: a memcmp, not a loop
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     }
@@ -37,12 +45,18 @@ std::u16string Decoded(std::string_view bytes, std::size_t (*decode)(std::string
 // either way.
 enum class Coding { Utf16Le, Utf16Be, MarkedUtf8, Utf8, Ansi };
 
-Coding CodingOf(const std::string& bytes) {
+// The coding a byte-order mark names; Utf8 without one, which may yet be Ansi.
+Coding MarkedCoding(std::string_view bytes) {
     auto starts = [&](const char* bom, std::size_t n) { return bytes.compare(0, n, bom, n) == 0; };
     if (starts("\xFF\xFE", 2)) return Coding::Utf16Le;
     if (starts("\xFE\xFF", 2)) return Coding::Utf16Be;
     if (starts("\xEF\xBB\xBF", 3)) return Coding::MarkedUtf8;
-    return IsValidUtf8(bytes) ? Coding::Utf8 : Coding::Ansi;
+    return Coding::Utf8;
+}
+
+Coding CodingOf(const std::string& bytes) {
+    const Coding coding = MarkedCoding(bytes);
+    return coding != Coding::Utf8 || IsValidUtf8(bytes) ? coding : Coding::Ansi;
 }
 
 std::u16string DecodeProfileText(const std::string& bytes, Coding coding) {
@@ -64,11 +78,10 @@ std::u16string DecodeProfileText(const std::string& bytes, Coding coding) {
     return Decoded(bytes, platform::FromAnsi);
 }
 
-bool IsAscii(const std::string& bytes) {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
+bool IsAscii(std::string_view bytes) {
+    unsigned char any = 0;  // no early exit: the compiler makes it an SSE2 loop
+    for (const char c : bytes) any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
 // Whether the system's reader gives what this one gives: it reads UTF-16LE with its mark and the
@@ -81,30 +94,71 @@ bool SystemReaderAgrees(const std::string& bytes, Coding coding, const std::u16s
 }
 
 // One pair of matching outer quotes, single or double, is removed.
-std::u16string Unquote(const std::u16string& value) {
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-        value.back() == value.front()) {
+template <typename Char>
+std::basic_string_view<Char> Unquote(std::basic_string_view<Char> value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;
 }
 
-void ParseLine(const std::u16string& rawLine, ProfileData& data) {
-    const std::u16string line = Trim(rawLine);
-    if (line.empty() || line[0] == u';') return;
-    if (line[0] == u'[') {
+// One line as the reader takes it: a section's header, a key's entry, or nothing (blank, a
+// comment, or no '='). Views into the line; an entry's value as written after the '=', which
+// Unquote(Trim(value)) makes the value read.
+template <typename Char>
+struct Line {
+    enum Kind { Nothing, Header, Entry } kind = Nothing;
+    std::basic_string_view<Char> name, value;
+};
+
+template <typename Char>
+Line<Char> ReadLine(std::basic_string_view<Char> rawLine) {
+    using View = std::basic_string_view<Char>;
+    const View line = Trim(rawLine);
+    if (line.empty() || line[0] == ';') return {};
+    if (line[0] == '[') {
         // The name ends at the first ']'; a header without one runs to the end of the line.
-        const std::size_t close = line.find(u']', 1);
-        const std::size_t end = close == std::u16string::npos ? line.size() : close;
-        data.sections.push_back({Trim(line.substr(1, end - 1)), {}});
-        return;
+        const std::size_t close = line.find(Char(']'), 1);
+        const std::size_t end = close == View::npos ? line.size() : close;
+        return {Line<Char>::Header, Trim(line.substr(1, end - 1)), {}};
     }
-    const std::size_t eq = line.find(u'=');
-    // Lines before the first header belong to no section a caller can name; lines without '='
-    // hold no value.
-    if (data.sections.empty() || eq == std::u16string::npos) return;
-    data.sections.back().entries.emplace_back(Trim(line.substr(0, eq)),
-                                              Unquote(Trim(line.substr(eq + 1))));
+    const std::size_t eq = line.find(Char('='));
+    if (eq == View::npos) return {};
+    return {Line<Char>::Entry, Trim(line.substr(0, eq)), line.substr(eq + 1)};
+}
+
+// Calls visit(line) for each line of text, as ended by CR, LF or CR LF, until visit answers
+// false. Line ends are found by searches for one character, which the library does many bytes at
+// a time; the next LF is searched for again only once it is passed, so a text of CR alone stays
+// linear.
+template <typename Char, typename Visit>
+void ForEachLine(std::basic_string_view<Char> text, Visit visit) {
+    std::size_t start = 0, lf = std::min(text.find(Char('\n')), text.size());
+    while (start <= text.size()) {
+        if (lf < start) lf = std::min(text.find(Char('\n'), start), text.size());
+        const std::size_t end = std::min(text.substr(0, lf).find(Char('\r'), start), lf);
+        if (!visit(ReadLine(text.substr(start, end - start)))) return;
+        start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    }
+}
+
+// The value of key in the first section named section (the only one searched), as a view into
+// text; false where it is not there.
+template <typename Char>
+bool FindValue(std::basic_string_view<Char> text, std::basic_string_view<Char> section,
+               std::basic_string_view<Char> key, std::basic_string_view<Char>& value) {
+    bool inSection = false, found = false, passed = false;
+    ForEachLine(text, [&](const Line<Char>& line) {
+        if (line.kind == Line<Char>::Header) {
+            passed = inSection;
+            inSection = !passed && SameName(line.name, section);
+        } else if (line.kind == Line<Char>::Entry && inSection && SameName(line.name, key)) {
+            value = Unquote(Trim(line.value));
+            found = true;
+        }
+        return !found && !passed;
+    });
+    return found;
 }
 
 std::u16string CutToBuffer(std::u16string text, std::size_t bufferUnits) {
@@ -118,19 +172,38 @@ std::u16string CutToBuffer(std::u16string text, std::size_t bufferUnits) {
 
 std::u16string DecodeProfile(const std::string& fileBytes) { return DecodeProfileText(fileBytes, CodingOf(fileBytes)); }
 
-ProfileData ParseProfileText(const std::u16string& text) {
+ProfileData ParseProfileText(std::u16string_view text) {
     ProfileData data;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find_first_of(u"\r\n", start);
-        if (end == std::u16string::npos) end = text.size();
-        ParseLine(text.substr(start, end - start), data);
-        if (end < text.size() && text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n') {
-            ++end;
+    ForEachLine(text, [&](const Line<char16_t>& line) {
+        if (line.kind == Line<char16_t>::Header) data.sections.push_back({std::u16string(line.name), {}});
+        // Entries before the first header belong to no section a caller can name.
+        if (line.kind == Line<char16_t>::Entry && !data.sections.empty()) {
+            data.sections.back().entries.emplace_back(line.name, Unquote(Trim(line.value)));
         }
-        start = end + 1;
-    }
+        return true;
+    });
     return data;
+}
+
+std::size_t FindProfileValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                             char16_t* value) {
+    Coding coding = MarkedCoding(fileBytes);
+    const bool ascii = coding == Coding::Utf8 && IsAscii(fileBytes);
+    if (coding == Coding::Utf8 && !ascii && !IsValidUtf8(fileBytes)) coding = Coding::Ansi;
+    if (coding == Coding::Utf8 || coding == Coding::MarkedUtf8) {
+        std::string_view bytes = fileBytes, found;
+        if (coding == Coding::MarkedUtf8) bytes.remove_prefix(3);
+        if (!FindValue(bytes.substr(0, bytes.find('\0')), section, key, found)) return kNoProfileValue;
+        if (!ascii) return platform::FromUtf8(found, value);
+        return static_cast<std::size_t>(std::copy(found.begin(), found.end(), value) - value);
+    }
+    const std::u16string text = DecodeProfileText(std::string(fileBytes), coding);
+    const std::u16string wideSection(section.begin(), section.end()), wideKey(key.begin(), key.end());
+    std::u16string_view found;
+    if (!FindValue<char16_t>(std::u16string_view(text).substr(0, text.find(u'\0')), wideSection, wideKey, found)) {
+        return kNoProfileValue;
+    }
+    return static_cast<std::size_t>(std::copy(found.begin(), found.end(), value) - value);
 }
 
 ProfileData ParseProfile(const std::string& fileBytes) { return ParseProfileText(DecodeProfile(fileBytes)); }
@@ -139,9 +212,9 @@ std::u16string LookupProfile(const ProfileData& data, const std::u16string& sect
                              const std::u16string& key, const std::u16string& fallback,
                              std::size_t bufferUnits) {
     for (const ProfileSection& s : data.sections) {
-        if (!SameName(s.name, section)) continue;
+        if (!SameName<char16_t>(s.name, section)) continue;
         for (const auto& [name, value] : s.entries) {
-            if (SameName(name, key)) return CutToBuffer(value, bufferUnits);
+            if (SameName<char16_t>(name, key)) return CutToBuffer(value, bufferUnits);
         }
         break;  // only the first section of a name is searched
     }

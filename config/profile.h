@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,16 @@ struct ProfileData {
 std::u16string DecodeProfile(const std::string& fileBytes);
 
 // The sections and keys of a text: ParseProfile is ParseProfileText(DecodeProfile(bytes)).
-ProfileData ParseProfileText(const std::u16string& text);
+ProfileData ParseProfileText(std::u16string_view text);
 ProfileData ParseProfile(const std::string& fileBytes);
+
+// What LookupProfile(ParseProfile(fileBytes), section, key, ...) finds with a buffer that holds
+// it, the text taken up to its first NUL, decoding only that value: written to value, which has
+// room for fileBytes.size() units (always enough). The count of units written, or
+// kNoProfileValue where the key is not there.
+constexpr std::size_t kNoProfileValue = ~std::size_t{0};
+std::size_t FindProfileValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                             char16_t* value);
 
 // The first section named section (ASCII case-insensitively) is the only one searched, and the
 // first key named key in it wins. Without one, the result is fallback less its trailing spaces.

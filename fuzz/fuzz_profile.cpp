@@ -1,8 +1,10 @@
-// The INI reader: any file parses, and every lookup answers within its buffer; a file's
-// Zone.Identifier mark, read through it, gives no address longer than the stream.
+// The INI reader: any file parses, and every lookup answers within its buffer; one value looked
+// up alone is the one the whole parse gives; a file's Zone.Identifier mark, read through it,
+// gives no field longer than its room.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "config/profile.h"
@@ -21,9 +23,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    for (const velkaron::OriginPart part : {velkaron::OriginPart::HostUrl, velkaron::OriginPart::ReferrerUrl}) {
-        if (velkaron::OriginValue(bytes, part).size() > bytes.size()) std::abort();
+    // One value found without parsing the rest is what the whole parse finds, the text cut at its
+    // first NUL; a mark's field never outgrows its room.
+    std::u16string text = velkaron::DecodeProfile(bytes);
+    const velkaron::ProfileData cut = velkaron::ParseProfileText(std::u16string_view(text).substr(0, text.find(u'\0')));
+    std::u16string found(std::max(bytes.size(), velkaron::kOriginRoom), u'\0');
+    for (const char* section : {"ZoneTransfer", "S", ""}) {
+        for (const char* key : {"ZoneId", "HostUrl", "k", ""}) {
+            const std::u16string wideSection(section, section + std::strlen(section)), wideKey(key, key + std::strlen(key));
+            const std::size_t count = velkaron::FindProfileValue(bytes, section, key, found.data());
+            const std::u16string expected = velkaron::LookupProfile(cut, wideSection, wideKey, u"?", found.size() + 1);
+            if (count == velkaron::kNoProfileValue ? expected != u"?" : std::u16string(found.data(), count) != expected) {
+                std::abort();
+            }
+        }
     }
-    (void)velkaron::OriginValue(bytes, velkaron::OriginPart::Zone);
+    for (const velkaron::OriginPart part :
+         {velkaron::OriginPart::Zone, velkaron::OriginPart::HostUrl, velkaron::OriginPart::ReferrerUrl}) {
+        if (velkaron::OriginValue(bytes, part, found.data()) > found.size()) std::abort();
+    }
     return 0;
 }

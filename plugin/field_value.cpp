@@ -52,9 +52,13 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     if (field == nullptr) return kNoSuchField;
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
-        if (field->Listing || field->Origin != OriginPart::None) {
-            const std::u16string text = field->Listing ? StreamListText(HostText(fileName), *field)
-                                                       : OriginText(HostText(fileName), *field);
+        if (field->Listing) {
+            const std::u16string text = StreamListText(HostText(fileName), *field);
+            return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+        }
+        if (field->Origin != OriginPart::None) {
+            OriginUnits units;
+            const std::u16string_view text = OriginText(HostText(fileName), *field, units);
             return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
         }
         platform::StreamBytes bytes;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "config/configuration.h"
+#include "platform/small_buffer.h"
 
 namespace velkaron {
 
@@ -14,15 +15,20 @@ namespace velkaron {
 // bytes; an address is at most a few KiB. Keys past this are not found.
 constexpr std::size_t kOriginBytes = 64 * 1024;
 
+// The least room OriginValue is given: the longest zone name.
+constexpr std::size_t kOriginRoom = 16;
+
 // part of the mark held by bytes, an INI text (section "ZoneTransfer", keys ZoneId, HostUrl and
 // ReferrerUrl, matched without regard to case, the first of a name winning) in UTF-16 or UTF-8
 // with a byte-order mark, UTF-8 or the ANSI code page; the text ends at its first zero
 // character. Zone is the zone's name for ZoneId 0 to 4 ("Local machine", "Local intranet",
 // "Trusted sites", "Internet", "Restricted sites"), else the value as written; the addresses are
-// as written. Empty when the key is missing or empty.
-std::u16string OriginValue(const std::string& bytes, OriginPart part);
+// as written. Written to out, which has room for bytes.size() units and at least kOriginRoom; the
+// count of units, 0 when the key is missing or empty.
+std::size_t OriginValue(std::string_view bytes, OriginPart part, char16_t* out);
 
-// OriginValue of the field's part of file's Zone.Identifier stream; empty when there is none.
-std::u16string OriginText(std::u16string_view file, const TFieldsRec& field);
+// The field's part of file's Zone.Identifier stream, held in text; empty when there is none.
+using OriginUnits = SmallBuffer<char16_t, 2048>;
+std::u16string_view OriginText(std::u16string_view file, const TFieldsRec& field, OriginUnits& text);
 
 }  // namespace velkaron

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -310,14 +311,27 @@ TEST(OriginValue, ReadsTheMarkAsWindowsDoes) {
         {"leading zeros", "[ZoneTransfer]\r\nZoneId=003\r\n", u"Internet", u"", u""},
         {"a zone that is no number", "[ZoneTransfer]\r\nZoneId=-1\r\n", u"-1", u"", u""},
         {"%xx is shown as written", "[ZoneTransfer]\r\nHostUrl=https://e.org/a%20b\r\n", u"", u"https://e.org/a%20b", u""},
+        {"ANSI: a file that is no UTF-8", "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://e.org/caf\xE9\r\n", u"Internet",
+         u"https://e.org/caf\u00E9", u""},
+        {"UTF-8 in a value of a file that is not", "[ZoneTransfer]\r\nHostUrl=https://e.org/\xC3\xA9\r\nReferrerUrl=\xE9\r\n",
+         u"", u"https://e.org/\u00C3\u00A9", u"\u00E9"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF[ZoneTransfer]\r\nZoneId=2\r\nHostUrl=https://e.org/\xC3\xA9\r\n",
+         u"Trusted sites", u"https://e.org/\u00E9", u""},
+        {"CR alone ends a line, quotes are taken off", "[ZoneTransfer]\rZoneId=4\rHostUrl=\"h q\"\rReferrerUrl='r'\r",
+         u"Restricted sites", u"h q", u"r"},
         {"no INI text at all", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16), u"", u"", u""},
         {"empty", "", u"", u"", u""},
     };
+    const auto value = [](const std::string& bytes, OriginPart part) {
+        std::u16string out(std::max(bytes.size(), kOriginRoom), u'\0');
+        out.resize(OriginValue(bytes, part, out.data()));
+        return U8(out);
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::Zone)), U8(c.zone));
-        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::HostUrl)), U8(c.host));
-        EXPECT_EQ(U8(OriginValue(c.bytes, OriginPart::ReferrerUrl)), U8(c.referrer));
+        EXPECT_EQ(value(c.bytes, OriginPart::Zone), U8(c.zone));
+        EXPECT_EQ(value(c.bytes, OriginPart::HostUrl), U8(c.host));
+        EXPECT_EQ(value(c.bytes, OriginPart::ReferrerUrl), U8(c.referrer));
     }
 }
 
