@@ -477,18 +477,26 @@ bool ListStreams(std::u16string_view file, StreamStore store, std::vector<Stream
     entries.clear();
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
-    // What listxattr gives on an in-kernel NTFS driver's volume are extended attributes, no streams.
-    if (store == StreamStore::Ntfs3g && !StreamsReachable(path, VolumeType(path), store)) return false;
+    // On an in-kernel NTFS driver's volume what listxattr gives are extended attributes, no
+    // streams. Asked at the first name that looks like a stream: a file with none costs no more.
+    bool asked = store == StreamStore::Samba, reachable = true;
     NameList list;
     StreamBytes value;
     StreamEntry measured{};
-    return ForEachAttribute(path, list, [&](std::string_view name) {
+    const bool listed = ForEachAttribute(path, list, [&](std::string_view name) {
         const std::string_view stream = StreamPart(name, store);
-        if (!stream.empty() && MeasureStream(path, name.data(), store, value, measured)) {  // still there
+        if (stream.empty()) return true;
+        if (!asked) {
+            asked = true;
+            reachable = StreamsReachable(path, VolumeType(path), store);
+            if (!reachable) return false;
+        }
+        if (MeasureStream(path, name.data(), store, value, measured)) {  // still there
             entries.push_back({DecodeUtf8(stream), measured.size, measured.atLeast});
         }
         return true;
     });
+    return listed && reachable;
 }
 
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
