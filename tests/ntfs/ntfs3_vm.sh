@@ -84,7 +84,7 @@ done
 cp "$plughost" "$tree/bin/plughost"
 cp "$library" "$tree/plugin/Velkaron.so"
 cp "$library" "$tree/plugin-samba/Velkaron.so"
-printf '[Options]\nSubstituteChars=1\nListStreams=1\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
+printf '[Options]\nKeepTime=1\nSubstituteChars=1\nListStreams=1\n[Streams]\n0=Comment\n1=Zone>>>dot<<<Identifier\n' \
   > "$tree/plugin/Velkaron.ini"
 printf '[Options]\nListStreams=1\n[Streams]\n0=Comment\n[Linux]\nStreamStore=samba\n' > "$tree/plugin-samba/Velkaron.ini"
 for lib in $(ldd "$plughost" "$library" | sed -n 's/.*=> \(\/[^ ]*\).*/\1/p; s/^[[:space:]]*\(\/[^ ]*\) .*/\1/p' | sort -u); do
