@@ -15,13 +15,15 @@
 PRESETS := linux win64 win32
 APT_PACKAGES := cmake ninja-build g++ file python3 python3-pefile googletest \
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth \
-  ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev samba smbclient
+  ntfs-3g valgrind clang libclang-rt-14-dev libbenchmark-dev samba smbclient \
+  qemu-system-x86 busybox-static cpio kmod
 APT_PACKAGES32 := wine32:i386
 # A command (or file) each package provides: what is missing decides whether to install.
 NEEDED := cmake ninja g++ file /usr/bin/python3 i686-w64-mingw32-g++-posix \
   x86_64-w64-mingw32-g++-posix /usr/lib/wine/wine64 xvfb-run xauth \
   /usr/lib/python3/dist-packages/pefile.py /usr/src/googletest/CMakeLists.txt /usr/bin/ntfs-3g valgrind clang++ /usr/include/benchmark/benchmark.h \
-  /usr/sbin/mkntfs /usr/sbin/smbd smbclient
+  /usr/sbin/mkntfs /usr/sbin/smbd smbclient \
+  qemu-system-x86_64 /bin/busybox cpio /sbin/depmod
 NEEDED32 := /usr/lib/wine/wine
 
 FUZZ_SECONDS ?= 30

@@ -115,7 +115,10 @@ std::size_t FromUtf8(std::string_view bytes, char16_t* out);
 // Where a Linux host finds the streams: ntfs-3g shows stream S of a file on an NTFS volume as the
 // attribute "user.S"; Samba's stream store keeps what Windows clients write in the attribute
 // "user.DosStream.S:$DATA", the bytes followed by one zero byte, and finds a stream by its name
-// in any case. Windows has its own streams and no choice.
+// in any case. Windows has its own streams and no choice. On a volume of the kernel's own NTFS
+// drivers (ntfs3, ntfs) "user.S" is an NTFS extended attribute and no stream, so there ntfs-3g's
+// store refuses every change and lists nothing, and says so once a process (see ShowLoadNote);
+// a read is left as it is, and Samba's store, whose streams are such attributes, works as ever.
 enum class StreamStore : unsigned char { Ntfs3g, Samba };
 
 // (section, key, fallback) -> the configuration's value, as the private-profile reader gives it.

@@ -3,12 +3,15 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -341,6 +344,103 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
     return found;
 }
 
+// Whether a failed setxattr on a file system of this type keeps the attribute's old value.
+// ext2/3/4, XFS, Btrfs and tmpfs build the new value aside and fail before touching the old one
+// (measured with ENOSPC, E2BIG and EDQUOT). Anything else may not: ntfs-3g, like any FUSE file
+// system, gets the call as it is and empties the attribute before it runs out of room.
+static bool KeepsOldValueOnFailure(std::uint32_t type) {
+    switch (type) {
+        case EXT4_SUPER_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+        case TMPFS_MAGIC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// statfs's f_type for path's file system, 0 when it cannot be told.
+static std::uint32_t VolumeType(const char* path) {
+    struct statfs volume {};
+    return osStatfs(path, &volume) == 0 ? static_cast<std::uint32_t>(volume.f_type) : 0;
+}
+
+// The in-kernel NTFS drivers keep a "user.S" attribute as an NTFS extended attribute ($EA), not as
+// the named stream S, and offer no way to reach a named stream: what Windows wrote is not there,
+// and what is written there Windows never shows. ntfs3 reports 0x7366746e; the old ntfs driver
+// and the ntfs driver that descends from it report NTFS_SB_MAGIC (gone from newer linux/magic.h).
+constexpr std::uint32_t kNtfs3Magic = 0x7366746e, kNtfsMagic = 0x5346544e;
+
+static const char* InKernelNtfsDriver(std::uint32_t type) {
+    if (type == kNtfs3Magic) return "ntfs3";
+    return type == kNtfsMagic ? "ntfs" : nullptr;
+}
+
+// One field of a mountinfo line, its octal escapes (\040 for a space) undone.
+static std::string Unescaped(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text.push_back(static_cast<char>((field[i + 1] - '0') << 6 | (field[i + 2] - '0') << 3 | (field[i + 3] - '0')));
+            i += 3;
+        } else {
+            text.push_back(field[i]);
+        }
+    }
+    return text;
+}
+
+// The mount point of path's volume: of the mounts of its device in /proc/self/mountinfo, the
+// longest that holds its real path. path itself when none does.
+static std::string MountPointOf(const char* path) {
+    struct stat st {};
+    char real[PATH_MAX];
+    std::string mounts;
+    if (stat(path, &st) != 0 || realpath(path, real) == nullptr ||
+        !ReadWholeFile(u"/proc/self/mountinfo", 1 << 22, mounts)) {
+        return path;
+    }
+    const std::string device = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    const std::string_view inside = real;
+    std::string best;
+    for (std::size_t at = 0; at < mounts.size();) {
+        const std::size_t end = std::min(mounts.find('\n', at), mounts.size());
+        // ID PARENT MAJOR:MINOR ROOT MOUNT-POINT ...
+        std::string_view fields[5];
+        std::size_t n = 0;
+        for (std::size_t from = at; n < 5 && from < end; ++n) {
+            const std::size_t space = std::min(mounts.find(' ', from), end);
+            fields[n] = std::string_view(mounts).substr(from, space - from);
+            from = space + 1;
+        }
+        at = end + 1;
+        if (n < 5 || fields[2] != device) continue;
+        const std::string point = Unescaped(fields[4]);
+        const bool holds = inside.substr(0, point.size()) == point &&
+                           (point == "/" || inside.size() == point.size() || inside[point.size()] == '/');
+        if (holds && point.size() > best.size()) best = point;
+    }
+    return best.empty() ? std::string(path) : best;
+}
+
+// Whether store's streams can be reached on path's volume, of this type. Samba's store can: a
+// Samba server sharing such a volume keeps its streams in those very attributes. The first time
+// a process meets a volume where they cannot, one line says where, why, and what to do.
+static bool StreamsReachable(const char* path, std::uint32_t type, StreamStore store) {
+    const char* driver = InKernelNtfsDriver(type);
+    if (driver == nullptr || store == StreamStore::Samba) return true;
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+        const std::string point = MountPointOf(path);
+        ShowLoadNote(DecodePath(point) + u" is mounted with the kernel's " + DecodePath(driver) +
+                     u" driver, through which the streams Windows sees cannot be reached: no field is stored "
+                     u"there and Streams lists nothing; mount it with ntfs-3g to reach them (mount -t ntfs-3g "
+                     u"DEVICE " + DecodePath(point) + u")");
+    }
+    return false;
+}
+
 // The most getxattr returns (XATTR_SIZE_MAX). FUSE caps its answer to a size query there too,
 // so from ntfs-3g a 5 GiB stream and a 100,000-byte one both measure this.
 constexpr std::size_t kLargestValue = 65536;
@@ -377,16 +477,26 @@ bool ListStreams(std::u16string_view file, StreamStore store, std::vector<Stream
     entries.clear();
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
+    // On an in-kernel NTFS driver's volume what listxattr gives are extended attributes, no
+    // streams. Asked at the first name that looks like a stream: a file with none costs no more.
+    bool asked = store == StreamStore::Samba, reachable = true;
     NameList list;
     StreamBytes value;
     StreamEntry measured{};
-    return ForEachAttribute(path, list, [&](std::string_view name) {
+    const bool listed = ForEachAttribute(path, list, [&](std::string_view name) {
         const std::string_view stream = StreamPart(name, store);
-        if (!stream.empty() && MeasureStream(path, name.data(), store, value, measured)) {  // still there
+        if (stream.empty()) return true;
+        if (!asked) {
+            asked = true;
+            reachable = StreamsReachable(path, VolumeType(path), store);
+            if (!reachable) return false;
+        }
+        if (MeasureStream(path, name.data(), store, value, measured)) {  // still there
             entries.push_back({DecodeUtf8(stream), measured.size, measured.atLeast});
         }
         return true;
     });
+    return listed && reachable;
 }
 
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
@@ -414,27 +524,11 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     return true;
 }
 
-// Whether a failed setxattr on path's file system keeps the attribute's old value. ext2/3/4, XFS,
-// Btrfs and tmpfs build the new value aside and fail before touching the old one (measured with
-// ENOSPC, E2BIG and EDQUOT). Anything else may not: ntfs-3g, like any FUSE file system, gets
-// the call as it is and empties the attribute before it runs out of room.
-static bool KeepsOldValueOnFailure(const char* path) {
-    struct statfs volume {};
-    if (osStatfs(path, &volume) != 0) return false;
-    switch (static_cast<std::uint32_t>(volume.f_type)) {
-        case EXT4_SUPER_MAGIC:
-        case XFS_SUPER_MAGIC:
-        case BTRFS_SUPER_MAGIC:
-        case TMPFS_MAGIC:
-            return true;
-        default:
-            return false;
-    }
-}
-
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
+    const std::uint32_t type = VolumeType(path);
+    if (!StreamsReachable(path, type, stream.store)) return false;
     NameList list;
     const char* name = StoredName(path, stream, list);
     StreamBytes terminated;
@@ -444,7 +538,7 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
         value[bytes.size()] = '\0';
         bytes = {value, bytes.size() + 1};
     }
-    if (KeepsOldValueOnFailure(path)) return osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0;
+    if (KeepsOldValueOnFailure(type)) return osSetxattr(path, name, bytes.data(), bytes.size(), 0) == 0;
     // Elsewhere the old value is kept here and put back when the write fails.
     StreamBytes old;
     const ssize_t got = ReadAttribute(path, name, old.capacity(), old);
@@ -461,6 +555,7 @@ bool WriteStream(std::u16string_view file, const StreamName& stream, std::string
 bool DeleteStream(std::u16string_view file, const StreamName& stream) {
     NativeName pathBuffer;
     const char* path = ToNative(file, pathBuffer);
+    if (stream.store == StreamStore::Ntfs3g && !StreamsReachable(path, VolumeType(path), stream.store)) return false;
     NameList list;
     return osRemovexattr(path, StoredName(path, stream, list)) == 0;
 }

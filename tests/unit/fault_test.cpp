@@ -461,6 +461,16 @@ int FuseStatfs(const char* path, struct statfs* volume) {
     volume->f_type = 0x65735546;
     return rc;
 }
+// A volume of the given type: what an in-kernel NTFS driver, ntfs-3g or ext4 reports. Counted.
+std::atomic<int> gStatfsCalls{0};
+template <unsigned long Type>
+int TypedStatfs(const char* path, struct statfs* volume) {
+    ++gStatfsCalls;
+    const int rc = statfs(path, volume);
+    volume->f_type = static_cast<decltype(volume->f_type)>(Type);
+    return rc;
+}
+constexpr unsigned long kNtfs3 = 0x7366746e, kNtfs = 0x5346544e, kExt4 = 0xef53;
 int FailingStatfs(const char*, struct statfs*) {
     errno = EIO;
     return -1;
@@ -515,6 +525,8 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
         {"the read of the old value", Call(FuseStatfs), "getxattr", Call(FailingGetxattr), "", "old value", StreamStore::Ntfs3g},
         {"Samba, the write", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", samba, StreamStore::Samba},
         {"Samba, no attribute before", Call(FuseStatfs), "setxattr", Call(EmptyingSetxattr), "F", "<absent>", StreamStore::Samba},
+        {"the kernel's ntfs3", nullptr, "statfs", Call(TypedStatfs<kNtfs3>), "", "old value", StreamStore::Ntfs3g},
+        {"the kernel's ntfs", nullptr, "statfs", Call(TypedStatfs<kNtfs>), "", "<absent>", StreamStore::Ntfs3g},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -531,6 +543,80 @@ TEST_F(Faults, AFailedWriteLosesNothing) {
         EXPECT_EQ(Stream(), stored);
         velkaron::platform::SetSystemCall("statfs", nullptr);
     }
+}
+
+// On a volume of an in-kernel NTFS driver ntfs-3g's store is out of reach: a change is a file
+// error that writes nothing and the listing is empty, while a value already there reads as it is,
+// with no statfs. The first meeting says so, once, naming the mount point. Samba's store there,
+// and ntfs-3g's on any other file system, work as before.
+TEST_F(Faults, InKernelNtfsDriversRefuseNtfs3gStreams) {
+    using velkaron::platform::StreamStore;
+    struct Case {
+        const char* name;
+        SystemCall statfs;
+        StreamStore store;
+        bool reachable;
+    } cases[] = {
+        {"ntfs3", Call(TypedStatfs<kNtfs3>), StreamStore::Ntfs3g, false},
+        {"ntfs", Call(TypedStatfs<kNtfs>), StreamStore::Ntfs3g, false},
+        {"ntfs3, Samba's store", Call(TypedStatfs<kNtfs3>), StreamStore::Samba, true},
+        {"ntfs, Samba's store", Call(TypedStatfs<kNtfs>), StreamStore::Samba, true},
+        {"ntfs-3g", Call(FuseStatfs), StreamStore::Ntfs3g, true},
+        {"ext4", Call(TypedStatfs<kExt4>), StreamStore::Ntfs3g, true},
+    };
+    const auto get = [&](int field) {
+        std::u16string name = file.u16string();
+        char16_t value[64] = {};
+        return ContentGetValueW(name.data(), field, 0, value, sizeof value, 0) == 11 ? U8(value) : "<empty>";
+    };
+    testing::internal::CaptureStderr();  // the note, if this process had not met such a volume before
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        velkaron::Configuration config;
+        config.fields = {{u"Comment", u"Comment"}, {u"Streams", u""}};
+        config.fields[1].Listing = true;
+        config.options = velkaron::PluginOptions;
+        config.store = c.store;
+        velkaron::InstallConfiguration(std::move(config));
+        attribute = c.store == StreamStore::Samba ? "DosStream.Comment:$DATA" : "Comment";
+        const bool samba = c.store == StreamStore::Samba;
+        const std::string old = samba ? std::string("old value", 10) : "old value";
+        const std::string stored = samba ? std::string("new value", 10) : "new value";
+        Prepare(old, "");
+        Inject("statfs", c.statfs);
+        gStatfsCalls = 0;
+        EXPECT_EQ(get(0), "old value");
+        EXPECT_EQ(gStatfsCalls.load(), 0) << "a read asked statfs";
+        EXPECT_EQ(get(1), c.reachable ? "Comment (9)" : "<empty>");
+        EXPECT_EQ(Set(u"new value"), c.reachable ? 0 : -2);
+        EXPECT_EQ(Stream(), c.reachable ? stored : old);
+        EXPECT_EQ(Set(u""), c.reachable ? 0 : -2);
+        EXPECT_EQ(Stream(), c.reachable ? "<absent>" : old);
+        velkaron::platform::SetSystemCall("statfs", nullptr);
+    }
+    testing::internal::GetCapturedStderr();
+}
+
+// In a process of its own, which has met no such volume yet (re-run, not forked, for a fresh
+// one): one line for all the refusals, naming the mount point, the driver and the remedy.
+TEST_F(Faults, AnInKernelNtfsDriverIsToldOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    velkaron::Configuration config;
+    config.fields = {{u"Comment", u"Comment"}, {u"Streams", u""}};
+    config.fields[1].Listing = true;
+    velkaron::InstallConfiguration(std::move(config));
+    Inject("statfs", Call(TypedStatfs<kNtfs3>));
+    EXPECT_EXIT(
+        {
+            Set(u"new value");
+            Set(u"");
+            std::u16string name = file.u16string();
+            char16_t value[64];
+            ContentGetValueW(name.data(), 1, 0, value, sizeof value, 0);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0),
+        "^Velkaron: /[^\n]* is mounted with the kernel's ntfs3 driver[^\n]*; mount it with ntfs-3g[^\n]*\n$");
 }
 
 TEST_F(Faults, EachFailureGivesItsCodeAndLeavesThePreviousValueWhole) {
