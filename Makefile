@@ -105,6 +105,14 @@ fuzz: deps-test
 # Every archive entry carries the commit's time, so the same commit gives the same bytes.
 RELEASE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct 2>/dev/null),315532800)
 
+# The Linux build by the GNU conventions: PREFIX/lib/velkaron/Velkaron.wdx and its sample,
+# PREFIX/bin/plughost, its manual page, the guide and the licence in PREFIX/share/doc/velkaron.
+PREFIX ?= /usr/local
+install:
+	@tests=; [ -f build/linux/CMakeCache.txt ] || tests=-DVELKARON_TESTS=OFF; \
+	  cmake --preset linux $$tests >/dev/null && cmake --build --preset linux --target $(SHIP_TARGETS)
+	@/usr/bin/python3 tools/release.py install build/linux "$(DESTDIR)" "$(PREFIX)" $(RELEASE_EPOCH)
+
 release: deps-release build
 	@rm -rf dist/release
 	@/usr/bin/python3 tools/release.py dist dist/release $(RELEASE_EPOCH)
