@@ -52,10 +52,23 @@ def version():
     return re.search(r'VALUE "FileVersion", "([0-9.]+)\\0"', text).group(1)
 
 
+def expand_guides(markdown):
+    """A section or sub-section that points to the guide in docs/ of its own title gets the
+    guide's text instead of its summary: README.txt stands alone."""
+    def expand(match):
+        level, title, body = match.group(1), match.group(2), match.group(3)
+        for name in re.findall(r"\]\((docs/[\w-]+\.md)\)", body):
+            first, _, rest = (TOP / name).read_text().partition("\n")
+            if first == "# " + title:
+                return f"{level} {title}\n{rest.rstrip()}\n\n"
+        return match.group(0)
+    return re.sub(r"^(##|###) (.*)\n((?:(?!##).*\n)*)", expand, markdown, flags=re.M)
+
+
 def readme_txt(v, line_end="\r\n"):
     """A plain-text guide made from README.md: its opening paragraph and the user's sections,
     with CR LF line ends (the archives') or LF (the installed guide's)."""
-    markdown = (TOP / "README.md").read_text()
+    markdown = expand_guides((TOP / "README.md").read_text())
     sections = {}
     for part in re.split(r"^## ", markdown, flags=re.M)[1:]:
         title, _, body = part.partition("\n")
