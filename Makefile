@@ -117,7 +117,8 @@ release: deps-release build
 	@rm -rf dist/release
 	@/usr/bin/python3 tools/release.py dist dist/release $(RELEASE_EPOCH)
 
-# The unpacked archives: checksums, contents, and each build's plug-in suite against them.
+# The unpacked archives: checksums, contents, exports, and each build's plug-in suite against
+# them; the Debian package through lintian, and installed, used and removed in a fresh root.
 check-release: test-programs release
 	@echo "=== release archives ==="
 	@tests/release/check_release.sh dist/release build/release-check
