@@ -38,4 +38,6 @@ VELKARON_EXPORT std::int32_t VELKARON_CALL ContentSetValueW(char16_t* fileName,
                                                              std::int32_t unitIndex,
                                                              std::int32_t fieldType,
                                                              void* fieldValue, std::int32_t flags);
+// The Linux build's seventh export; the Windows builds export the six above only.
+VELKARON_EXPORT void VELKARON_CALL ContentGetDetectString(char* detectString, std::int32_t maxLen);
 }

@@ -19,6 +19,16 @@ void CopyFieldName(const std::string& name, char* buffer, std::int32_t size) noe
     buffer[count] = '\0';
 }
 
+void CopyWholeString(const char* text, char* buffer, std::int32_t size) noexcept {
+    if (buffer == nullptr || size < 1) return;
+    const std::size_t length = std::strlen(text);
+    if (length >= static_cast<std::size_t>(size)) {
+        buffer[0] = '\0';
+        return;
+    }
+    std::memcpy(buffer, text, length + 1);
+}
+
 }  // namespace velkaron
 
 extern "C" std::int32_t VELKARON_CALL ContentGetSupportedField(std::int32_t fieldIndex,

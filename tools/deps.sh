@@ -2,6 +2,7 @@
 # deps.sh STATE_DIR: installs with apt what is missing of the tool chain and of 32-bit Wine.
 #   VELKARON_NEEDED, VELKARON_NEEDED32      commands (or absolute paths) that tell what is missing
 #   VELKARON_PACKAGES, VELKARON_PACKAGES32  the packages that provide them
+#   VELKARON_APT_OPTIONS                    more options for `apt-get install` (--no-install-recommends)
 #   VELKARON_APT_PAUSE                      seconds before the last try of `apt-get update` (20)
 # A package mirror caught mid-sync serves an index of the wrong size for hours, and apt then
 # refuses the whole update. That stops nothing here: the update is tried again, the indexes that
@@ -57,7 +58,9 @@ held_suites() {
   done
 }
 held=$(held_suites)
-install() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$@" >> "$log" 2>&1; }
+install() {
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq ${VELKARON_APT_OPTIONS:-} "$@" >> "$log" 2>&1
+}
 # apt_install WHAT PACKAGES...: where apt cannot resolve them and the update missed a suite's i386
 # index, once more with that suite held below the others (priority 100: what is installed stays).
 apt_install() {

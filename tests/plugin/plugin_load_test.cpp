@@ -398,6 +398,36 @@ TEST(FieldList, EveryIndexIsEditable) {
     }
 }
 
+// The Linux file manager shows a plug-in in its Properties dialog only with a detect string; a
+// cut one would be another expression, so a buffer too small for it gets an empty one.
+TEST(DetectString, LinuxMatchesEveryFileWholeOrNotAtAllWindowsHasNone) {
+    Installed lib("[Streams]\n0=A\n");
+    host::LoadedPlugin plugin = LoadOrFail(lib.library);
+#if defined(_WIN32)
+    EXPECT_EQ(plugin.api().ContentGetDetectString, nullptr);
+#else
+    ASSERT_NE(plugin.api().ContentGetDetectString, nullptr);
+    const struct {
+        int size;
+        const char* expected;  // nullptr: nothing written
+    } cases[] = {{260, "EXT=\"*\""}, {8, "EXT=\"*\""}, {7, ""}, {1, ""}, {0, nullptr}, {-1, nullptr}};
+    for (const auto& c : cases) {
+        char buffer[300];
+        std::memset(buffer, '#', sizeof buffer);
+        plugin.api().ContentGetDetectString(buffer, c.size);
+        if (c.expected != nullptr) {
+            EXPECT_STREQ(buffer, c.expected) << c.size;
+        } else {
+            EXPECT_EQ(buffer[0], '#') << c.size;
+        }
+        for (int i = c.size > 0 ? c.size : 0; i < static_cast<int>(sizeof buffer); ++i) {
+            ASSERT_EQ(buffer[i], '#') << c.size << " at " << i;
+        }
+    }
+    plugin.api().ContentGetDetectString(nullptr, 64);  // must not crash
+#endif
+}
+
 TEST(FieldList, NamesLeaveInTheAnsiCodePage) {
     // A UTF-16 configuration: e-acute is one byte in the ANSI code page; a Greek capital delta
     // has no place there and becomes the default character.

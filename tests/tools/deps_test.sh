@@ -34,10 +34,12 @@ for MIRROR in broken refuses good; do
   export MIRROR
   rm -rf "$work/have" "$work/calls" "$work/top"
   VELKARON_NEEDED="$work/have/tc" VELKARON_PACKAGES=tc VELKARON_NEEDED32="$work/have/wine32" \
-    VELKARON_PACKAGES32=wine32:i386 "$deps" "$work/top/build" > "$work/out" 2>&1
+    VELKARON_PACKAGES32=wine32:i386 VELKARON_APT_OPTIONS=--no-install-recommends \
+    "$deps" "$work/top/build" > "$work/out" 2>&1
   status=$?
   cat "$work/out"
   check "exits 0, the tool chain installed" '[ $status = 0 ] && [ -e "$work/have/tc" ]'
+  check "every install takes the step's options" '[ -z "$(grep " install " "$work/calls" | grep -v -- " --no-install-recommends ")" ]'
   case $MIRROR in
     good)
       check "one update, nothing held" '[ $(grep -c update "$work/calls") = 1 ] && ! grep -q Preferences "$work/calls"'

@@ -26,6 +26,7 @@ using SetValueFn = std::int32_t(HOST_CALL*)(char*, std::int32_t, std::int32_t, s
                                             std::int32_t);
 using SetValueWFn = std::int32_t(HOST_CALL*)(char16_t*, std::int32_t, std::int32_t, std::int32_t,
                                              void*, std::int32_t);
+using GetDetectStringFn = void(HOST_CALL*)(char*, std::int32_t);
 
 // The entry points; an export the library lacks stays null.
 struct PluginApi {
@@ -35,6 +36,7 @@ struct PluginApi {
     GetValueWFn ContentGetValueW = nullptr;
     SetValueFn ContentSetValue = nullptr;
     SetValueWFn ContentSetValueW = nullptr;
+    GetDetectStringFn ContentGetDetectString = nullptr;
 };
 
 // One loaded library; unloaded when this goes away.
