@@ -244,6 +244,19 @@ std::array<double, 2> MemoryKiB() {
     return {counters.WorkingSetSize / 1024.0, counters.PrivateUsage / 1024.0};
 }
 
+// Runs the plug-in's block and the floor's, swapping which goes first from block to block, so
+// that whatever the machine does meanwhile weighs on both alike.
+template <typename Plugin, typename Floor>
+void InTurn(std::size_t block, Plugin plugin, Floor floor) {
+    if (block % 2 == 0) {
+        plugin();
+        floor();
+    } else {
+        floor();
+        plugin();
+    }
+}
+
 int Run(const fs::path& source) {
     const double began = Now();
     const int files = static_cast<int>(EnvNumber("VELKARON_BENCH_FILES", kDefaultFiles));
@@ -358,13 +371,7 @@ int Run(const fs::path& source) {
             }
             folderFloor += Now() - begin;
         };
-        if (block % 2 == 0) {
-            reading();
-            floor();
-        } else {
-            floor();
-            reading();
-        }
+        InTurn(block, reading, floor);
     }
     Expect(deferredAnswers == 2 * files && found == present && empty == absent && floorFound == present,
            "the folder walk answered " + std::to_string(deferredAnswers) + " deferred, " + std::to_string(found) +
@@ -422,13 +429,7 @@ int Run(const fs::path& source) {
             }
             originFloor_s += Now() - begin;
         };
-        if (block % 2 == 0) {
-            reading();
-            floor();
-        } else {
-            floor();
-            reading();
-        }
+        InTurn(block, reading, floor);
     }
     const int marked = 3 * ((files + 1) / 2);
     Expect(originFound == marked && originFloorFound == marked,
