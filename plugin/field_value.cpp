@@ -69,9 +69,9 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
         if (contents.size() < hostUnits &&
             reinterpret_cast<std::uintptr_t>(valueBuffer) % alignof(char16_t) == 0) {
             auto* text = static_cast<char16_t*>(valueBuffer);
-            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
-            if (count == 0) return kFieldEmpty;
-            text[DeliveredUnits(text, count, bufferSize)] = u'\0';
+            std::size_t textUnits;
+            if (DecodeContents(contents, PluginOptions.ReadUTF8, text, textUnits) == 0) return kFieldEmpty;
+            text[std::min(Room(bufferSize), textUnits)] = u'\0';
             return kFieldWideString;
         }
         return DeliverDecodedAside(contents, bufferSize, valueBuffer);
