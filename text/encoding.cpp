@@ -34,7 +34,7 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
     bool sawMulti = false;
     const std::size_t n = bytes.size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (pending == 0) {  // between sequences: plain ASCII changes nothing here
+        if (pending == 0 && static_cast<unsigned char>(bytes[i] - 1) < 0x7F) {  // plain ASCII changes nothing here
             i += ascii::Run(bytes.data() + i, n - i);
             if (i == n) break;
         }

@@ -77,6 +77,12 @@ std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
             i += run + (run == 0);
             continue;
         }
+        if (lead - 0xC2u <= 0xDF - 0xC2 && i + 1 < n && IsContinuation(static_cast<unsigned char>(bytes[i + 1]))) {
+            // A whole two-byte sequence, the most common kind, without the general steps below.
+            *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (bytes[i + 1] & 0x3F));
+            i += 2;
+            continue;
+        }
         int trail;
         std::uint32_t cp;
         if (lead >= 0xC2 && lead <= 0xDF) {
