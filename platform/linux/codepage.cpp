@@ -67,7 +67,9 @@ std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
     constexpr char16_t kReplacement = 0xFFFD;
     char16_t* out = start;
     const std::size_t n = bytes.size();
-    std::size_t i = 0;
+    // Plain ASCII, most of a value or a name: the leading run a block at a time.
+    std::size_t i = ascii::WidenRun(bytes.data(), n, out);
+    out += i;
     while (i < n) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
@@ -139,13 +141,14 @@ std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
 // Escape: a lone U+DC80 to U+DCFF is the byte it carries, in place of U+FFFD.
 template <bool Escape>
 std::size_t EncodeUtf8As(std::u16string_view text, char* const start) {
-    char* out = start;
     const char16_t* const in = text.data();
     const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
+    // Plain ASCII, most of a path or a value: the leading run a block at a time.
+    std::size_t i = ascii::NarrowRun(in, n, start);
+    char* out = start + i;
+    for (; i < n; ++i) {
         std::uint32_t c = in[i];
-        if (c < 0x80) {
-            // Plain ASCII, most of a path or value, a block at a time.
+        if (c < 0x80) {  // a later run, likewise
             const std::size_t run = ascii::NarrowRun(in + i, n - i, out);
             if (run == 0) *out = 0;  // a zero unit
             out += run + (run == 0);
