@@ -419,7 +419,7 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
 // ENOSPC, E2BIG and EDQUOT). Anything else may not: ntfs-3g, like any FUSE file system, gets
 // the call as it is and empties the attribute before it runs out of room.
 static bool KeepsOldValueOnFailure(const char* path) {
-    struct statfs volume {};
+    struct statfs volume;  // filled by a call that succeeds; zeroing it costs more than the check
     if (osStatfs(path, &volume) != 0) return false;
     switch (static_cast<std::uint32_t>(volume.f_type)) {
         case EXT4_SUPER_MAGIC:
