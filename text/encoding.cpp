@@ -124,7 +124,12 @@ std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out)
 }
 
 std::size_t EncodeValue(std::u16string_view value, bool writeUtf8, char* out) {
-    return writeUtf8 ? platform::ToUtf8(value, out) : platform::ToAnsi(value, out);
+    // Plain ASCII is the same bytes in UTF-8 and in every ANSI code page: narrowed as it is, and
+    // only the rest, from a character's start, goes to a converter.
+    const std::size_t run = ascii::NarrowRun(value.data(), value.size(), out);
+    if (run == value.size()) return run;
+    const std::u16string_view rest = value.substr(run);
+    return run + (writeUtf8 ? platform::ToUtf8(rest, out + run) : platform::ToAnsi(rest, out + run));
 }
 
 bool HasTypedLineBreak(std::u16string_view value) { return value.find(u"\\n") != value.npos; }
