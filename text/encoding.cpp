@@ -94,14 +94,9 @@ std::u16string_view HostText(const char16_t* text) {
     return {text, ascii::TerminatedLength(text)};
 }
 
-std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, std::size_t& textUnits) {
-    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every ANSI
-    // code page: it is widened as it is, without the UTF-8 test or a code-page call.
-    const std::size_t run = ascii::WidenRun(bytes.data(), bytes.size(), out);
-    if (run == bytes.size()) {
-        textUnits = run;
-        return run;
-    }
+// DecodeContents past its leading ASCII run: out of line, so that the plain case stays a leaf.
+__attribute__((noinline)) static std::size_t DecodeAfterRun(std::string_view bytes, std::size_t run, bool readUtf8,
+                                                            char16_t* out, std::size_t& textUnits) {
     // The rest is converted from where the run stops, a character's start in either form. The run
     // holds no zero byte and no byte that the UTF-8 test weighs, so the test of the rest decides.
     const std::string_view rest = bytes.substr(run);
@@ -116,6 +111,15 @@ std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out,
         textUnits = static_cast<std::size_t>(std::find(out + run, out + count, u'\0') - out);
     }
     return count;
+}
+
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, std::size_t& textUnits) {
+    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every ANSI
+    // code page: it is widened as it is, without the UTF-8 test or a code-page call.
+    const std::size_t run = ascii::WidenRun(bytes.data(), bytes.size(), out);
+    if (run < bytes.size()) return DecodeAfterRun(bytes, run, readUtf8, out, textUnits);
+    textUnits = run;
+    return run;
 }
 
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
