@@ -284,14 +284,20 @@ static std::string_view StreamPart(std::string_view attribute, StreamStore store
 // call with size 0 only measures and copies nothing, so none is ever taken for a read: the first
 // offers at least one byte, and a value measured empty is empty.
 template <typename Call, typename Buffer>
-static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
-    ssize_t got = call(buffer.data(), std::clamp<std::size_t>(offer, 1, buffer.capacity()));
-    for (int attempt = 0; attempt < 4 && got < 0 && errno == ERANGE; ++attempt) {
+__attribute__((noinline)) static ssize_t ReadRemeasured(Call call, Buffer& buffer) {
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 4 && (attempt == 0 || (got < 0 && errno == ERANGE)); ++attempt) {
         const ssize_t size = call(nullptr, 0);
         if (size <= 0) return size;
         got = call(buffer.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
     }
     return got;
+}
+// The first call inline, where a read ends as a rule; measuring again out of line.
+template <typename Call, typename Buffer>
+static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
+    const ssize_t got = call(buffer.data(), std::clamp<std::size_t>(offer, 1, buffer.capacity()));
+    return got < 0 && errno == ERANGE ? ReadRemeasured(call, buffer) : got;
 }
 
 // An attribute, read whole into bytes (see ReadMeasured).
@@ -325,9 +331,9 @@ static bool ForEachAttribute(const char* path, NameList& list, Visit visit) {
 // any case, so a Windows client's "comment" is the field "Comment". In the Samba store, the
 // exact name when the file has it, else the first listed name that differs only in the case of
 // the stream's name, else the exact name (a new stream). Points into list or into stream.
-static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+__attribute__((noinline)) static const char* SambaStoredName(const char* path, const StreamName& stream,
+                                                            NameList& list) {
     const char* exact = stream.narrow.c_str();
-    if (stream.store != StreamStore::Samba) return exact;
     const std::string_view wanted = StreamPart(stream.narrow, StreamStore::Samba);
     const char* found = exact;
     ForEachAttribute(path, list, [&](std::string_view name) {
@@ -339,6 +345,10 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
         return true;
     });
     return found;
+}
+// See SambaStoredName; every other store keeps the exact name.
+static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+    return stream.store == StreamStore::Samba ? SambaStoredName(path, stream, list) : stream.narrow.c_str();
 }
 
 // The most getxattr returns (XATTR_SIZE_MAX). FUSE caps its answer to a size query there too,
