@@ -26,12 +26,21 @@ std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t
 }
 
 // Contents that may decode to more than the host's buffer holds, or a buffer that is not aligned
-// for UTF-16: decoded into a buffer of their own, then copied.
-std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize, void* valueBuffer) {
+// for UTF-16: decoded into a buffer of their own, then copied. Out of line, as is the text of the
+// fields that are not a stream's contents, so that the usual read carries neither's frame.
+__attribute__((noinline)) std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize, void* valueBuffer) {
     SmallBuffer<char16_t, 4096> decoded;
     const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
     if (count == 0) return kFieldEmpty;
     return CopyToHostBuffer({decoded.data(), count}, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+}
+
+// A field whose text is made from the file rather than read: its streams listed, or its origin.
+__attribute__((noinline)) std::int32_t DeliverMadeText(const char16_t* fileName, const TFieldsRec& field,
+                                                       std::int32_t bufferSize, void* valueBuffer) {
+    const std::u16string text = field.Listing ? StreamListText(HostText(fileName), field)
+                                              : OriginText(HostText(fileName), field);
+    return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
 }
 
 }  // namespace
@@ -53,9 +62,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
         if (field->Listing || field->Origin != OriginPart::None) {
-            const std::u16string text = field->Listing ? StreamListText(HostText(fileName), *field)
-                                                       : OriginText(HostText(fileName), *field);
-            return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+            return DeliverMadeText(fileName, *field, bufferSize, valueBuffer);
         }
         platform::StreamBytes bytes;
         if (!ReadFieldStream(HostText(fileName), *field, static_cast<std::size_t>(bufferSize), bytes) ||
