@@ -96,6 +96,58 @@ inline std::size_t NarrowRun(const char16_t* in, std::size_t n, char* out) {
     return i;
 }
 
+// Whether the zero-terminated text is plain ASCII (units 0001-007F) and shorter than room: then
+// length gets its units, narrowed into out (room bytes, and seven before out that may be
+// overwritten, as may bytes after the text within room). One pass that finds the end and
+// converts; false leaves the general way to the caller. Like TerminatedLength it reads aligned
+// blocks, the last of them past the terminator.
+#if defined(__SSE2__)
+__attribute__((no_sanitize("address", "thread")))
+inline bool NarrowTerminated(const char16_t* text, char* out, std::size_t room, std::size_t& length) {
+    const auto address = reinterpret_cast<std::uintptr_t>(text);
+    if (address % 2 != 0) return false;
+    const __m128i zero = _mm_setzero_si128();
+    const char16_t* block = reinterpret_cast<const char16_t*>(address & ~std::uintptr_t{15});
+    // Sixteen units a step from the aligned block that holds text's start, whose units before
+    // text are masked off; the second block of a step is loaded only when the first holds no
+    // zero, so that no load lies wholly past the terminator. See NarrowRun for the packing,
+    // which keeps 0001-007F and turns every other unit into a stop.
+    const unsigned skip = static_cast<unsigned>(text - block);
+    // One step: the stops among the units kept (keep: a bit a unit; keepBytes: two bits a unit).
+    const auto step = [&](std::ptrdiff_t at, unsigned keep, unsigned keepBytes) {
+        const __m128i first = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        const bool ends = (_mm_movemask_epi8(_mm_cmpeq_epi16(first, zero)) & keepBytes) != 0;
+        const __m128i second = ends ? first : _mm_load_si128(reinterpret_cast<const __m128i*>(block + 8));
+        const __m128i bytes = _mm_packus_epi16(first, second);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), bytes);
+        return detail::Stops(bytes) & keep;
+    };
+    const auto stopAt = [&](std::ptrdiff_t at, unsigned stops) {
+        length = static_cast<std::size_t>(at + static_cast<unsigned>(__builtin_ctz(stops)));
+        return text[length] == 0;
+    };
+    std::ptrdiff_t at = -static_cast<std::ptrdiff_t>(skip);
+    if (room < 16) return false;
+    if (const unsigned stops = step(at, ~0u << skip, ~0u << 2 * skip)) return stopAt(at, stops);
+    for (at += 16, block += 16; at + 16 <= static_cast<std::ptrdiff_t>(room); at += 16, block += 16) {
+        if (const unsigned stops = step(at, ~0u, ~0u)) return stopAt(at, stops);
+    }
+    return false;
+}
+#else
+inline bool NarrowTerminated(const char16_t* text, char* out, std::size_t room, std::size_t& length) {
+    for (std::size_t i = 0; i < room; ++i) {
+        if (text[i] == 0) {
+            length = i;
+            return true;
+        }
+        if (text[i] >= 0x80) return false;
+        out[i] = static_cast<char>(text[i]);
+    }
+    return false;
+}
+#endif
+
 // The units before the first zero unit of text. The vector loop reads whole aligned blocks,
 // which never cross into another page, so it may read past the terminator within its block;
 // the address and thread checkers are told so, since no unit past it is used.
@@ -111,25 +163,18 @@ inline std::size_t TerminatedLength(const char16_t* text) {
     const __m128i zero = _mm_setzero_si128();
     const char* block = reinterpret_cast<const char*>(address & ~std::uintptr_t{15});
     const unsigned skip = static_cast<unsigned>(address & 15);
-    const auto at = [&](const char* stop, unsigned bit) {
-        return static_cast<std::size_t>(stop - reinterpret_cast<const char*>(text)) / 2 + bit;
-    };
-    unsigned found = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero))) >> skip;
+    __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+    unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero))) >> skip;
     if (found != 0) return static_cast<unsigned>(__builtin_ctz(found)) / 2;
-    block += 16;
-    if (reinterpret_cast<std::uintptr_t>(block) & 16) {  // to a 32-byte boundary, so a pair shares a page
-        found = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero)));
-        if (found != 0) return at(block, static_cast<unsigned>(__builtin_ctz(found)) / 2);
+    // One aligned block at a time, never one wholly past the terminator's (memory checkers allow
+    // a load that is partly outside its block, not one that is wholly so).
+    for (;;) {
         block += 16;
-    }
-    // Sixteen units a step: the two blocks' comparisons packed to one byte a unit.
-    for (;; block += 32) {
-        const __m128i low = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block)), zero);
-        const __m128i high = _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(block + 16)), zero);
-        found = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
-        if (found != 0) return at(block, static_cast<unsigned>(__builtin_ctz(found)));
+        v = _mm_load_si128(reinterpret_cast<const __m128i*>(block));
+        found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)));
+        if (found != 0) {
+            return static_cast<std::size_t>(block - reinterpret_cast<const char*>(text) + __builtin_ctz(found)) / 2;
+        }
     }
 }
 #else

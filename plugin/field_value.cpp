@@ -65,7 +65,7 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
             return DeliverMadeText(fileName, *field, bufferSize, valueBuffer);
         }
         platform::StreamBytes bytes;
-        if (!ReadFieldStream(HostText(fileName), *field, static_cast<std::size_t>(bufferSize), bytes) ||
+        if (!ReadFieldStream(fileName != nullptr ? fileName : u"", *field, static_cast<std::size_t>(bufferSize), bytes) ||
             bytes.size() == 0) {
             return kFieldEmpty;
         }

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ascii_blocks.h"
 #include "platform/linux/codepage.h"
 #include "platform/linux/fd.h"
 #include "platform/platform.h"
@@ -399,9 +400,8 @@ bool ListStreams(std::u16string_view file, StreamStore store, std::vector<Stream
     });
 }
 
-bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
-    NativeName pathBuffer;
-    const char* path = ToNative(file, pathBuffer);
+// ReadStream once the path is in the OS's form.
+static bool ReadStreamAt(const char* path, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     // An attribute is read whole or not at all. Most are small and fit the buffer's stack part,
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
@@ -422,6 +422,24 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     if (samba && size > 0 && bytes.data()[size - 1] == '\0') --size;
     bytes.SetSize(std::min(size, maxBytes));
     return true;
+}
+
+bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    NativeName path;
+    return ReadStreamAt(ToNative(file, path), stream, maxBytes, bytes);
+}
+
+bool ReadStream(const char16_t* file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    NativeName path;
+    // A plain ASCII name, the usual one, is its own bytes: found and narrowed in one pass, after
+    // the seven bytes of room NarrowTerminated may write before it.
+    std::size_t length;
+    char* const name = path.data() + 8;
+    if (ascii::NarrowTerminated(file, name, path.capacity() - 8, length)) {
+        name[length] = '\0';
+        return ReadStreamAt(name, stream, maxBytes, bytes);
+    }
+    return ReadStream(std::u16string_view(file, ascii::TerminatedLength(file)), stream, maxBytes, bytes);
 }
 
 // Whether a failed setxattr on path's file system keeps the attribute's old value. ext2/3/4, XFS,

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ascii_blocks.h"
 #include "platform/linux/codepage.h"
 #include "platform/win32/long_path.h"
 #include "plugin/field_value.h"
@@ -176,6 +177,23 @@ TEST(AsciiBlocks, EveryLengthAndEveryStop) {
                     EXPECT_EQ(textUnits, std::u16string(decoded.c_str()).size()) << length << " " << at;
                 }
                 EXPECT_EQ(HostText(text.c_str()).size(), std::u16string(text.c_str()).size()) << length << " " << at;
+                // The one-pass form of a name, from every start (every alignment) and with room
+                // just enough or one short.
+                for (std::size_t from = 0; from <= text.size(); ++from) {
+                    const std::u16string name(text.c_str() + from);
+                    const bool ascii = std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; });
+                    for (const std::size_t room : {name.size() + 16, name.size() + 1, name.size()}) {
+                        char out[8 + 64] = {};  // seven bytes before the name may be written
+                        std::size_t length = 0;
+                        const bool narrowed = ascii::NarrowTerminated(text.c_str() + from, out + 8, room, length);
+                        if (narrowed) {
+                            EXPECT_EQ(std::string(out + 8, length), U8(name)) << length << " " << at << " " << from;
+                        }
+                        // It may decline a room short of a whole step past the end, never accept wrongly.
+                        EXPECT_TRUE(!narrowed || (ascii && room > name.size())) << length << " " << at << " " << from;
+                        EXPECT_TRUE(narrowed || !ascii || room < name.size() + 16) << at << " " << from;
+                    }
+                }
                 if (stop.units == nul.units) continue;
                 EXPECT_EQ(HostText(text.c_str() + at).size(), text.size() - at);
                 if (base.units != a.units) continue;
