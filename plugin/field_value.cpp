@@ -5,6 +5,7 @@
 
 #include "config/configuration.h"
 #include "platform/small_buffer.h"
+#include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
 #include "streams/field_stream.h"
 #include "streams/origin.h"
@@ -56,7 +57,8 @@ bool CopyToHostBuffer(std::u16string_view text, void* buffer, std::int32_t buffe
 }
 
 std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
-                            std::int32_t bufferSize, void* valueBuffer) {
+                            std::int32_t bufferSize, void* valueBuffer) noexcept {
+    ReadLockGuard lock;
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;

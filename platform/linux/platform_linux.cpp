@@ -303,8 +303,9 @@ static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
 
 // An attribute, read whole into bytes (see ReadMeasured).
 static ssize_t ReadAttribute(const char* path, const char* name, std::size_t offer, StreamBytes& bytes) {
-    return ReadMeasured([&](void* value, std::size_t size) { return osGetxattr(path, name, value, size); }, offer,
-                        bytes);
+    // The call captures its arguments by value, so that the usual read keeps them in registers.
+    const auto call = [path, name](void* value, std::size_t size) { return osGetxattr(path, name, value, size); };
+    return ReadMeasured(call, offer, bytes);
 }
 
 // The attribute names of a file, each zero-terminated.
