@@ -1,6 +1,6 @@
 // The lock that serialises reads: a futex lock with three states (free, held, held with waiters),
 // so that taking and leaving it uncontended is one atomic instruction each, inlined into the
-// export, and a thread that finds it held sleeps in the kernel until the holder wakes it.
+// read, and a thread that finds it held sleeps in the kernel until the holder wakes it.
 // Nothing here runs at process exit, so a host thread still inside a read when the process ends
 // finds the lock as it was.
 #include <linux/futex.h>
