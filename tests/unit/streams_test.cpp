@@ -162,6 +162,8 @@ TEST(AsciiBlocks, EveryLengthAndEveryStop) {
                 }
                 EXPECT_EQ(U8(text), utf8) << length << " " << at;
                 EXPECT_EQ(EncodePath(text), utf8) << length << " " << at;
+                EXPECT_EQ(Encoded(text, true), utf8) << length << " " << at;
+                EXPECT_EQ(Encoded(text, false), EncodeWindows1252(text)) << length << " " << at;
                 // Up to the first zero the text is valid UTF-8: it reads as such when it holds more than ASCII.
                 const std::string_view head(utf8.c_str());
                 const bool wide = std::any_of(head.begin(), head.end(), [](char b) { return b & 0x80; });
