@@ -26,7 +26,7 @@ RATIO_GOALS = {"Linux": {"read": 1.10, "write": 1.10, "folder": 1.10, "origin": 
                "Wine": {"read": 1.05, "write": 1.05, "folder": 1.05, "origin": 1.05}}
 DEFERRED_GOAL = 0.01
 # Figure 7's ceilings: the plug-in's own instructions per call, by case and call. Counted exactly,
-# so a change that raises one shows on any machine (the test call_cost_ceilings checks them).
+# so a change that raises one shows on any machine (--check-callgrind checks them alone).
 INSTRUCTION_CEILINGS = {("ascii", "read"): 300, ("ascii", "write"): 400,
                         ("nonascii", "read"): 700, ("nonascii", "write"): 900}
 ALLOC_GOAL = 1
