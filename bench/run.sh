@@ -17,12 +17,7 @@ build/bench/bench/velkaron_bench --benchmark_repetitions=5 --benchmark_display_a
 
 echo "Instructions per call (callgrind)..."
 counts=build/bench/callgrind
-rm -rf $counts
-mkdir -p $counts/library
-cp build/bench/Velkaron.so $counts/library/
-printf '[Options]\nKeepTime=0\nWriteUTF8=1\nReadUTF8=1\n[Streams]\n0=Comment\n' > $counts/library/Velkaron.ini
-valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=$counts/callgrind.out.%p \
-  build/bench/bench/velkaron_call_cost $counts/library > $counts/calls 2> $counts/log
+bench/call_cost.sh build/bench/bench/velkaron_call_cost build/bench/Velkaron.so $counts
 
 # timing_host BITS: runs the timing host of that build in its own prefix (the Wine route set by
 # wine_env); its JSON goes to build/bench-winBITS/results.json.

@@ -51,9 +51,15 @@ extern Options PluginOptions;
 // The entry at a host's field index, or null when FieldTable holds no such index.
 inline const TFieldsRec* FieldAt(std::int32_t index) {
     const std::vector<TFieldsRec>* table = FieldTable;
-    // A negative index turns into one far past any table.
-    return table != nullptr && static_cast<std::uint32_t>(index) < table->size()
-               ? &(*table)[static_cast<std::size_t>(index)]
+    if (table == nullptr) return nullptr;
+    // A negative index turns into one far past any table. The offset is compared with the table's
+    // extent in bytes, which spares the division a count of entries takes.
+    // In 64 bits on every build, so that no index wraps round to a small offset.
+    const std::uint64_t offset = std::uint64_t{static_cast<std::uint32_t>(index)} * sizeof(TFieldsRec);
+    const auto* begin = reinterpret_cast<const char*>(table->data());
+    const auto* end = reinterpret_cast<const char*>(table->data() + table->size());
+    return offset < static_cast<std::uint64_t>(end - begin)
+               ? reinterpret_cast<const TFieldsRec*>(begin + static_cast<std::size_t>(offset))
                : nullptr;
 }
 

@@ -148,6 +148,8 @@ using StreamBytes = SmallBuffer<char, 4096>;
 // Reads at most maxBytes from the start of the stream, opened for reading with no sharing. False
 // when it cannot be opened or read (absent, locked, refused); bytes is then empty.
 bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes);
+// The same for the host's zero-terminated file name as it comes, measured and converted at once.
+bool ReadStream(const char16_t* file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes);
 
 // Creates or replaces the stream with exactly bytes (opened with no sharing on Windows). False
 // when that fails, which leaves the stream as it was: the same bytes, or no stream.

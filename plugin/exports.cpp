@@ -2,7 +2,6 @@
 // plug-in speaks to hosts in UTF-16 only.
 #include "plugin/exports.h"
 
-#include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
 #include "plugin/field_value.h"
 
@@ -23,7 +22,6 @@ ContentGetValueW(char16_t* fileName, std::int32_t fieldIndex, std::int32_t, void
                  std::int32_t flags) {
     using namespace velkaron;
     if (flags & 1) return kValueDeferred;
-    ReadLockGuard lock;
     try {
         return ReadFieldValue(fileName, fieldIndex, maxLen, fieldValue);
     } catch (...) {

@@ -5,6 +5,7 @@
 
 #include "config/configuration.h"
 #include "platform/small_buffer.h"
+#include "plugin/read_lock.h"
 #include "plugin/result_codes.h"
 #include "streams/field_stream.h"
 #include "streams/origin.h"
@@ -26,12 +27,25 @@ std::size_t DeliveredUnits(const char16_t* text, std::size_t count, std::int32_t
 }
 
 // Contents that may decode to more than the host's buffer holds, or a buffer that is not aligned
-// for UTF-16: decoded into a buffer of their own, then copied.
-std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize, void* valueBuffer) {
+// for UTF-16: decoded into a buffer of their own, then copied. Out of line, as is the text of the
+// fields that are not a stream's contents, so that the usual read carries neither's frame.
+__attribute__((noinline)) std::int32_t DeliverDecodedAside(std::string_view contents, std::int32_t bufferSize, void* valueBuffer) {
     SmallBuffer<char16_t, 4096> decoded;
     const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, decoded.Reserve(contents.size()));
     if (count == 0) return kFieldEmpty;
     return CopyToHostBuffer({decoded.data(), count}, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+}
+
+// A field whose text is made from the file rather than read: its streams listed, or its origin.
+__attribute__((noinline)) std::int32_t DeliverMadeText(const char16_t* fileName, const TFieldsRec& field,
+                                                       std::int32_t bufferSize, void* valueBuffer) {
+    if (field.Listing) {
+        const std::u16string text = StreamListText(HostText(fileName), field);
+        return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+    }
+    OriginUnits units;
+    const std::u16string_view text = OriginText(HostText(fileName), field, units);
+    return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
 }
 
 }  // namespace
@@ -47,22 +61,17 @@ bool CopyToHostBuffer(std::u16string_view text, void* buffer, std::int32_t buffe
 }
 
 std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
-                            std::int32_t bufferSize, void* valueBuffer) {
+                            std::int32_t bufferSize, void* valueBuffer) noexcept {
+    ReadLockGuard lock;
     const TFieldsRec* field = FieldAt(fieldIndex);
     if (field == nullptr) return kNoSuchField;
     if (field->Refused || valueBuffer == nullptr || bufferSize < 2) return kFieldEmpty;
     try {
-        if (field->Listing) {
-            const std::u16string text = StreamListText(HostText(fileName), *field);
-            return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
-        }
-        if (field->Origin != OriginPart::None) {
-            OriginUnits units;
-            const std::u16string_view text = OriginText(HostText(fileName), *field, units);
-            return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
+        if (field->Listing || field->Origin != OriginPart::None) {
+            return DeliverMadeText(fileName, *field, bufferSize, valueBuffer);
         }
         platform::StreamBytes bytes;
-        if (!ReadFieldStream(HostText(fileName), *field, static_cast<std::size_t>(bufferSize), bytes) ||
+        if (!ReadFieldStream(fileName != nullptr ? fileName : u"", *field, static_cast<std::size_t>(bufferSize), bytes) ||
             bytes.size() == 0) {
             return kFieldEmpty;
         }
@@ -73,9 +82,9 @@ std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
         if (contents.size() < hostUnits &&
             reinterpret_cast<std::uintptr_t>(valueBuffer) % alignof(char16_t) == 0) {
             auto* text = static_cast<char16_t*>(valueBuffer);
-            const std::size_t count = DecodeContents(contents, PluginOptions.ReadUTF8, text);
-            if (count == 0) return kFieldEmpty;
-            text[DeliveredUnits(text, count, bufferSize)] = u'\0';
+            std::size_t textUnits;
+            if (DecodeContents(contents, PluginOptions.ReadUTF8, text, textUnits) == 0) return kFieldEmpty;
+            text[std::min(Room(bufferSize), textUnits)] = u'\0';
             return kFieldWideString;
         }
         return DeliverDecodedAside(contents, bufferSize, valueBuffer);

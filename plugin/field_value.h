@@ -8,9 +8,11 @@
 namespace velkaron {
 
 // The field's stream of fileName, decoded and copied into the host's value buffer of bufferSize
-// bytes. Returns 11 (delivered), -1 (no such field) or -3 (empty). Run under the read lock.
+// bytes. Returns 11 (delivered), -1 (no such field) or -3 (empty). Holds the read lock throughout,
+// taken here so that the export stays a bare call. Throws nothing: running out of memory reads as
+// empty.
 std::int32_t ReadFieldValue(const char16_t* fileName, std::int32_t fieldIndex,
-                            std::int32_t bufferSize, void* valueBuffer);
+                            std::int32_t bufferSize, void* valueBuffer) noexcept;
 
 // Stores value (UTF-16, zero-terminated; null or empty removes the stream) in the field's stream
 // of fileName. Returns 0 (stored), -1 (no such field) or -2 (file error).

@@ -57,7 +57,7 @@ std::u16string ListingText(std::vector<platform::StreamEntry>& entries) {
     return text;
 }
 
-bool ReadFieldStream(std::u16string_view file, const TFieldsRec& field, std::size_t maxBytes,
+bool ReadFieldStream(const char16_t* file, const TFieldsRec& field, std::size_t maxBytes,
                      platform::StreamBytes& bytes) {
     return platform::ReadStream(file, field.OsStream, maxBytes, bytes);
 }

@@ -22,8 +22,9 @@ std::u16string StreamListText(std::u16string_view file, const TFieldsRec& field)
 // "\xHH" (two upper-case hex digits), so that the list reads back as the streams it names.
 std::u16string ListingText(std::vector<platform::StreamEntry>& entries);
 
-// Reads at most maxBytes of the field's stream of file. False when it cannot be read.
-bool ReadFieldStream(std::u16string_view file, const TFieldsRec& field, std::size_t maxBytes,
+// Reads at most maxBytes of the field's stream of file, the host's zero-terminated name. False
+// when it cannot be read.
+bool ReadFieldStream(const char16_t* file, const TFieldsRec& field, std::size_t maxBytes,
                      platform::StreamBytes& bytes);
 
 // text (UTF-16) as the field's stream of file, encoded as the options say; an empty text removes

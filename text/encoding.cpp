@@ -1,7 +1,10 @@
 #include "text/encoding.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
+#include "platform/ascii_blocks.h"
 #include "platform/platform.h"
 
 namespace velkaron {
@@ -29,8 +32,13 @@ const std::uint8_t Utf8TrailTable[256] = {
 bool IsUtf8Text(std::string_view bytes, bool allowCutTail) {
     int pending = 0;
     bool sawMulti = false;
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (pending == 0 && static_cast<unsigned char>(bytes[i] - 1) < 0x7F) {  // plain ASCII changes nothing here
+            i += ascii::Run(bytes.data() + i, n - i);
+            if (i == n) break;
+        }
+        const auto b = static_cast<unsigned char>(bytes[i]);
         if (b == 0) break;
         const bool continuation = (b & 0xC0) == 0x80;
         if (pending >= 1) {
@@ -83,26 +91,49 @@ bool IsValidUtf8(std::string_view bytes) {
 
 std::u16string_view HostText(const char16_t* text) {
     if (text == nullptr) return {};
-    return {text, std::char_traits<char16_t>::length(text)};
+    return {text, ascii::TerminatedLength(text)};
+}
+
+// DecodeContents past its leading ASCII run: out of line, so that the plain case stays a leaf.
+__attribute__((noinline)) static std::size_t DecodeAfterRun(std::string_view bytes, std::size_t run, bool readUtf8,
+                                                            char16_t* out, std::size_t& textUnits) {
+    // The rest is converted from where the run stops, a character's start in either form. The run
+    // holds no zero byte and no byte that the UTF-8 test weighs, so the test of the rest decides.
+    const std::string_view rest = bytes.substr(run);
+    const std::size_t count = run + (readUtf8 && IsUtf8Text(rest, true) ? platform::FromUtf8(rest, out + run)
+                                                                        : platform::FromAnsi(rest, out + run));
+    // Only a zero byte decodes to a zero unit.
+    if (bytes[run] == 0) {
+        textUnits = run;
+    } else if (std::memchr(rest.data(), 0, rest.size()) == nullptr) {
+        textUnits = count;
+    } else {
+        textUnits = static_cast<std::size_t>(std::find(out + run, out + count, u'\0') - out);
+    }
+    return count;
+}
+
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, std::size_t& textUnits) {
+    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every ANSI
+    // code page: it is widened as it is, without the UTF-8 test or a code-page call.
+    const std::size_t run = ascii::WidenRun(bytes.data(), bytes.size(), out);
+    if (run < bytes.size()) return DecodeAfterRun(bytes, run, readUtf8, out, textUnits);
+    textUnits = run;
+    return run;
 }
 
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out) {
-    // Plain ASCII without a zero byte, the common case, reads the same in UTF-8 and in every ANSI
-    // code page: it is widened as it is, without the UTF-8 test or a code-page call. Neither loop
-    // leaves early, so that the compiler makes both SSE2 loops on x86-64. A byte is ASCII other
-    // than zero when neither it nor the byte before it in value has the high bit set.
-    unsigned char high = 0;
-    for (const char c : bytes) high |= static_cast<unsigned char>(c) | static_cast<unsigned char>(c - 1);
-    if (!(high & 0x80)) {
-        for (std::size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<unsigned char>(bytes[i]);
-        return bytes.size();
-    }
-    if (readUtf8 && IsUtf8Text(bytes, true)) return platform::FromUtf8(bytes, out);
-    return platform::FromAnsi(bytes, out);
+    std::size_t textUnits;
+    return DecodeContents(bytes, readUtf8, out, textUnits);
 }
 
 std::size_t EncodeValue(std::u16string_view value, bool writeUtf8, char* out) {
-    return writeUtf8 ? platform::ToUtf8(value, out) : platform::ToAnsi(value, out);
+    // Plain ASCII is the same bytes in UTF-8 and in every ANSI code page: narrowed as it is, and
+    // only the rest, from a character's start, goes to a converter.
+    const std::size_t run = ascii::NarrowRun(value.data(), value.size(), out);
+    if (run == value.size()) return run;
+    const std::u16string_view rest = value.substr(run);
+    return run + (writeUtf8 ? platform::ToUtf8(rest, out + run) : platform::ToAnsi(rest, out + run));
 }
 
 bool HasTypedLineBreak(std::u16string_view value) { return value.find(u"\\n") != value.npos; }

@@ -24,7 +24,9 @@ bool IsUtf8Text(std::string_view bytes, bool allowCutTail);
 bool IsValidUtf8(std::string_view bytes);
 
 // bytes as UTF-8 when readUtf8 is on and they pass the test, else in the ANSI code page, written
-// to out (room for bytes.size() units); returns the units written.
+// to out (room for bytes.size() units); returns the units written. textUnits gets how many come
+// before the first zero unit: all of them when there is none.
+std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out, std::size_t& textUnits);
 std::size_t DecodeContents(std::string_view bytes, bool readUtf8, char16_t* out);
 
 // value as UTF-8 or in the ANSI code page (its default character for what it cannot hold), no

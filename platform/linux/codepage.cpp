@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/ascii_blocks.h"
+
 namespace velkaron::platform {
 namespace {
 
@@ -65,12 +67,22 @@ std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
     constexpr char16_t kReplacement = 0xFFFD;
     char16_t* out = start;
     const std::size_t n = bytes.size();
-    std::size_t i = 0;
+    // Plain ASCII, most of a value or a name: the leading run a block at a time.
+    std::size_t i = ascii::WidenRun(bytes.data(), n, out);
+    out += i;
     while (i < n) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            *out++ = lead;
-            ++i;
+            const std::size_t run = ascii::WidenRun(bytes.data() + i, n - i, out);
+            if (run == 0) *out = 0;  // a zero byte
+            out += run + (run == 0);
+            i += run + (run == 0);
+            continue;
+        }
+        if (lead - 0xC2u <= 0xDF - 0xC2 && i + 1 < n && IsContinuation(static_cast<unsigned char>(bytes[i + 1]))) {
+            // A whole two-byte sequence, the most common kind, without the general steps below.
+            *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (bytes[i + 1] & 0x3F));
+            i += 2;
             continue;
         }
         int trail;
@@ -129,25 +141,30 @@ std::size_t DecodeUtf8As(std::string_view bytes, char16_t* const start) {
 // Escape: a lone U+DC80 to U+DCFF is the byte it carries, in place of U+FFFD.
 template <bool Escape>
 std::size_t EncodeUtf8As(std::u16string_view text, char* const start) {
-    // Plain ASCII, the usual path and value, is narrowed as it is. Neither loop leaves early, so
-    // that the compiler makes both SSE2 loops on x86-64.
-    char16_t any = 0;
-    for (const char16_t c : text) any |= c;
-    if (any < 0x80) {
-        for (std::size_t i = 0; i < text.size(); ++i) start[i] = static_cast<char>(text[i]);
-        return text.size();
-    }
-    char* out = start;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
+    const char16_t* const in = text.data();
+    const std::size_t n = text.size();
+    // Plain ASCII, most of a path or a value: the leading run a block at a time.
+    std::size_t i = ascii::NarrowRun(in, n, start);
+    char* out = start + i;
+    for (; i < n; ++i) {
+        std::uint32_t c = in[i];
+        if (c < 0x80) {  // a later run, likewise
+            const std::size_t run = ascii::NarrowRun(in + i, n - i, out);
+            if (run == 0) *out = 0;  // a zero unit
+            out += run + (run == 0);
+            i += run + (run == 0) - 1;
+            continue;
+        }
+        if (c < 0x800) {
+            out[0] = static_cast<char>(0xC0 | (c >> 6));
+            out[1] = static_cast<char>(0x80 | (c & 0x3F));
+            out += 2;
             continue;
         }
         if (c - 0xD800 < 0x800) {
             // A surrogate pair is one character; a lone surrogate becomes U+FFFD.
-            if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] - 0xDC00u < 0x400) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+            if (c <= 0xDBFF && i + 1 < n && in[i + 1] - 0xDC00u < 0x400) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (in[++i] - 0xDC00u);
             } else if (Escape && c - 0xDC80 < 0x80) {
                 *out++ = static_cast<char>(c & 0xFF);
                 continue;
@@ -156,9 +173,8 @@ std::size_t EncodeUtf8As(std::u16string_view text, char* const start) {
             }
         }
         // The lead byte, then six bits a continuation byte, the highest first.
-        constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-        const int trail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-        *out++ = static_cast<char>(kLead[trail] | (c >> (6 * trail)));
+        const int trail = c < 0x10000 ? 2 : 3;
+        *out++ = static_cast<char>((trail == 2 ? 0xE0 : 0xF0) | (c >> (6 * trail)));
         for (int k = trail - 1; k >= 0; --k) *out++ = static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
     }
     return static_cast<std::size_t>(out - start);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ascii_blocks.h"
 #include "platform/linux/codepage.h"
 #include "platform/linux/fd.h"
 #include "platform/platform.h"
@@ -287,20 +288,27 @@ static std::string_view StreamPart(std::string_view attribute, StreamStore store
 // call with size 0 only measures and copies nothing, so none is ever taken for a read: the first
 // offers at least one byte, and a value measured empty is empty.
 template <typename Call, typename Buffer>
-static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
-    ssize_t got = call(buffer.data(), std::clamp<std::size_t>(offer, 1, buffer.capacity()));
-    for (int attempt = 0; attempt < 4 && got < 0 && errno == ERANGE; ++attempt) {
+__attribute__((noinline)) static ssize_t ReadRemeasured(Call call, Buffer& buffer) {
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 4 && (attempt == 0 || (got < 0 && errno == ERANGE)); ++attempt) {
         const ssize_t size = call(nullptr, 0);
         if (size <= 0) return size;
         got = call(buffer.Reserve(static_cast<std::size_t>(size)), static_cast<std::size_t>(size));
     }
     return got;
 }
+// The first call inline, where a read ends as a rule; measuring again out of line.
+template <typename Call, typename Buffer>
+static ssize_t ReadMeasured(Call call, std::size_t offer, Buffer& buffer) {
+    const ssize_t got = call(buffer.data(), std::clamp<std::size_t>(offer, 1, buffer.capacity()));
+    return got < 0 && errno == ERANGE ? ReadRemeasured(call, buffer) : got;
+}
 
 // An attribute, read whole into bytes (see ReadMeasured).
 static ssize_t ReadAttribute(const char* path, const char* name, std::size_t offer, StreamBytes& bytes) {
-    return ReadMeasured([&](void* value, std::size_t size) { return osGetxattr(path, name, value, size); }, offer,
-                        bytes);
+    // The call captures its arguments by value, so that the usual read keeps them in registers.
+    const auto call = [path, name](void* value, std::size_t size) { return osGetxattr(path, name, value, size); };
+    return ReadMeasured(call, offer, bytes);
 }
 
 // The attribute names of a file, each zero-terminated.
@@ -328,9 +336,9 @@ static bool ForEachAttribute(const char* path, NameList& list, Visit visit) {
 // any case, so a Windows client's "comment" is the field "Comment". In the Samba store, the
 // exact name when the file has it, else the first listed name that differs only in the case of
 // the stream's name, else the exact name (a new stream). Points into list or into stream.
-static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+__attribute__((noinline)) static const char* SambaStoredName(const char* path, const StreamName& stream,
+                                                            NameList& list) {
     const char* exact = stream.narrow.c_str();
-    if (stream.store != StreamStore::Samba) return exact;
     const std::string_view wanted = StreamPart(stream.narrow, StreamStore::Samba);
     const char* found = exact;
     ForEachAttribute(path, list, [&](std::string_view name) {
@@ -342,6 +350,10 @@ static const char* StoredName(const char* path, const StreamName& stream, NameLi
         return true;
     });
     return found;
+}
+// See SambaStoredName; every other store keeps the exact name.
+static const char* StoredName(const char* path, const StreamName& stream, NameList& list) {
+    return stream.store == StreamStore::Samba ? SambaStoredName(path, stream, list) : stream.narrow.c_str();
 }
 
 // Whether a failed setxattr on a file system of this type keeps the attribute's old value.
@@ -362,7 +374,7 @@ static bool KeepsOldValueOnFailure(std::uint32_t type) {
 
 // statfs's f_type for path's file system, 0 when it cannot be told.
 static std::uint32_t VolumeType(const char* path) {
-    struct statfs volume {};
+    struct statfs volume;  // filled by a call that succeeds; zeroing it costs more than the check
     return osStatfs(path, &volume) == 0 ? static_cast<std::uint32_t>(volume.f_type) : 0;
 }
 
@@ -499,9 +511,8 @@ bool ListStreams(std::u16string_view file, StreamStore store, std::vector<Stream
     return listed && reachable;
 }
 
-bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
-    NativeName pathBuffer;
-    const char* path = ToNative(file, pathBuffer);
+// ReadStream once the path is in the OS's form.
+static bool ReadStreamAt(const char* path, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
     // An attribute is read whole or not at all. Most are small and fit the buffer's stack part,
     // offered no larger than the host's limit (the kernel clears as much as it is offered); a
     // larger one is measured and read into a buffer of its size (the kernel caps values at
@@ -522,6 +533,24 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     if (samba && size > 0 && bytes.data()[size - 1] == '\0') --size;
     bytes.SetSize(std::min(size, maxBytes));
     return true;
+}
+
+bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    NativeName path;
+    return ReadStreamAt(ToNative(file, path), stream, maxBytes, bytes);
+}
+
+bool ReadStream(const char16_t* file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    NativeName path;
+    // A plain ASCII name, the usual one, is its own bytes: found and narrowed in one pass, after
+    // the seven bytes of room NarrowTerminated may write before it.
+    std::size_t length;
+    char* const name = path.data() + 8;
+    if (ascii::NarrowTerminated(file, name, path.capacity() - 8, length)) {
+        name[length] = '\0';
+        return ReadStreamAt(name, stream, maxBytes, bytes);
+    }
+    return ReadStream(std::u16string_view(file, ascii::TerminatedLength(file)), stream, maxBytes, bytes);
 }
 
 bool WriteStream(std::u16string_view file, const StreamName& stream, std::string_view bytes) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/ascii_blocks.h"
 #include "platform/platform.h"
 #include "platform/syscalls.h"
 #include "platform/win32/long_path.h"
@@ -327,6 +328,10 @@ bool ReadStream(std::u16string_view file, const StreamName& stream, std::size_t 
     }
     bytes.SetSize(total);
     return true;
+}
+
+bool ReadStream(const char16_t* file, const StreamName& stream, std::size_t maxBytes, StreamBytes& bytes) {
+    return ReadStream(std::u16string_view(file, ascii::TerminatedLength(file)), stream, maxBytes, bytes);
 }
 
 // Writes all of data from the stream's start; a short write is tried again with the rest, and one

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ascii_blocks.h"
 #include "platform/linux/codepage.h"
 #include "platform/win32/long_path.h"
 #include "plugin/field_value.h"
@@ -146,8 +147,10 @@ TEST(AsciiBlocks, EveryLengthAndEveryStop) {
         std::string utf8;
     };
     const Char a{u"a", "a"}, e{u"\u00E9", "\xC3\xA9"}, zh{u"\u4E2D", "\xE4\xB8\xAD"},
-        face{u"\U0001F600", "\xF0\x9F\x98\x80"}, lone{u"\xD800", "\xEF\xBF\xBD"};
-    const std::pair<Char, Char> runs[] = {{a, e}, {a, zh}, {e, a}, {e, zh}, {e, face}, {zh, lone}};
+        face{u"\U0001F600", "\xF0\x9F\x98\x80"}, lone{u"\xD800", "\xEF\xBF\xBD"},
+        nul{std::u16string(1, u'\0'), std::string(1, '\0')}, del{u"\x7F", "\x7F"};
+    const std::pair<Char, Char> runs[] = {{a, e}, {a, zh}, {e, a}, {e, zh}, {e, face}, {zh, lone},
+                                          {a, nul}, {a, del}, {zh, nul}, {a, face}};
     for (const auto& [base, stop] : runs) {
         for (std::size_t length = 0; length <= 40; ++length) {
             for (std::size_t at = 0; at <= length; ++at) {  // at == length: nothing stops them
@@ -158,9 +161,42 @@ TEST(AsciiBlocks, EveryLengthAndEveryStop) {
                     utf8 += (i == at ? stop : base).utf8;
                 }
                 EXPECT_EQ(U8(text), utf8) << length << " " << at;
+                EXPECT_EQ(EncodePath(text), utf8) << length << " " << at;
+                EXPECT_EQ(Encoded(text, true), utf8) << length << " " << at;
+                EXPECT_EQ(Encoded(text, false), EncodeWindows1252(text)) << length << " " << at;
+                // Up to the first zero the text is valid UTF-8: it reads as such when it holds more than ASCII.
+                const std::string_view head(utf8.c_str());
+                const bool wide = std::any_of(head.begin(), head.end(), [](char b) { return b & 0x80; });
+                EXPECT_EQ(IsUtf8Text(utf8, false), wide) << length << " " << at;
                 if (stop.units != lone.units) {
-                    EXPECT_EQ(Decoded(utf8, true), text) << length << " " << at;
+                    EXPECT_EQ(DecodePath(utf8), text) << length << " " << at;
+                    std::u16string decoded(utf8.size(), u'\xFFFF');
+                    std::size_t textUnits = 0;
+                    decoded.resize(DecodeContents(utf8, true, decoded.data(), textUnits));
+                    if (wide || base.units == a.units) {
+                        EXPECT_EQ(decoded, text) << length << " " << at;
+                    }
+                    EXPECT_EQ(textUnits, std::u16string(decoded.c_str()).size()) << length << " " << at;
                 }
+                EXPECT_EQ(HostText(text.c_str()).size(), std::u16string(text.c_str()).size()) << length << " " << at;
+                // The one-pass form of a name, from every start (every alignment) and with room
+                // just enough or one short.
+                for (std::size_t from = 0; from <= text.size(); ++from) {
+                    const std::u16string name(text.c_str() + from);
+                    const bool ascii = std::all_of(name.begin(), name.end(), [](char16_t c) { return c < 0x80; });
+                    for (const std::size_t room : {name.size() + 16, name.size() + 1, name.size()}) {
+                        char out[8 + 64] = {};  // seven bytes before the name may be written
+                        std::size_t length = 0;
+                        const bool narrowed = ascii::NarrowTerminated(text.c_str() + from, out + 8, room, length);
+                        if (narrowed) {
+                            EXPECT_EQ(std::string(out + 8, length), U8(name)) << length << " " << at << " " << from;
+                        }
+                        // It may decline a room short of a whole step past the end, never accept wrongly.
+                        EXPECT_TRUE(!narrowed || (ascii && room > name.size())) << length << " " << at << " " << from;
+                        EXPECT_TRUE(narrowed || !ascii || room < name.size() + 16) << at << " " << from;
+                    }
+                }
+                if (stop.units == nul.units) continue;
                 EXPECT_EQ(HostText(text.c_str() + at).size(), text.size() - at);
                 if (base.units != a.units) continue;
                 for (char byte : {'\0', '\xE9', '\x7F'}) {
