@@ -436,20 +436,25 @@ static std::string MountPointOf(const char* path) {
     return best.empty() ? std::string(path) : best;
 }
 
-// Whether store's streams can be reached on path's volume, of this type. Samba's store can: a
-// Samba server sharing such a volume keeps its streams in those very attributes. The first time
-// a process meets a volume where they cannot, one line says where, why, and what to do.
-static bool StreamsReachable(const char* path, std::uint32_t type, StreamStore store) {
+// The first time a process meets a volume where the streams cannot be reached, one line says
+// where, why, and what to do. Out of line, so that the usual write carries none of it.
+__attribute__((noinline)) static void TellStreamsUnreachable(const char* path, const char* driver) {
+    static std::atomic<bool> told{false};
+    if (told.exchange(true)) return;
+    const std::string point = MountPointOf(path);
+    ShowLoadNote(DecodePath(point) + u" is mounted with the kernel's " + DecodePath(driver) +
+                 u" driver, through which the streams Windows sees cannot be reached: no field is stored "
+                 u"there and Streams lists nothing; mount it with ntfs-3g to reach them (mount -t ntfs-3g "
+                 u"DEVICE " + DecodePath(point) + u")");
+}
+
+// Whether store's streams can be reached on path's volume, of this type, telling once where they
+// cannot. Samba's store can: a Samba server sharing such a volume keeps its streams in those very
+// attributes.
+static inline bool StreamsReachable(const char* path, std::uint32_t type, StreamStore store) {
     const char* driver = InKernelNtfsDriver(type);
     if (driver == nullptr || store == StreamStore::Samba) return true;
-    static std::atomic<bool> told{false};
-    if (!told.exchange(true)) {
-        const std::string point = MountPointOf(path);
-        ShowLoadNote(DecodePath(point) + u" is mounted with the kernel's " + DecodePath(driver) +
-                     u" driver, through which the streams Windows sees cannot be reached: no field is stored "
-                     u"there and Streams lists nothing; mount it with ntfs-3g to reach them (mount -t ntfs-3g "
-                     u"DEVICE " + DecodePath(point) + u")");
-    }
+    TellStreamsUnreachable(path, driver);
     return false;
 }
 
