@@ -110,7 +110,7 @@ def rows_for(build, f, goals, floor_read, floor_write, floor_unsafe, floor_folde
               f"floor {floor_rate:,.0f})", f["folder"], floor_folder, goals["folder"])
     if "origin" in f:
         ratio_row(f"3. where files came from: Zone, HostUrl and ReferrerUrl on {files:,} files, half marked, "
-                  "both passes", f["origin"], f"3 reads of Zone.Identifier ({floor_folder.split()[-1]})", goals["origin"])
+                  "both passes", f["origin"], f"3 reads of Zone.Identifier ({floor_folder.replace(' per field', '')})", goals["origin"])
     ratio_row("4. write, KeepTime off", f["write"], floor_write, goals["write"])
     if "safety" in f:
         ratio_row("4. what keeping the old value costs: the safe floor against a plain overwrite", f["safety"],
