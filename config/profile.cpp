@@ -47,10 +47,10 @@ enum class Coding { Utf16Le, Utf16Be, MarkedUtf8, Utf8, Ansi };
 
 // The coding a byte-order mark names; Utf8 without one, which may yet be Ansi.
 Coding MarkedCoding(std::string_view bytes) {
-    auto starts = [&](const char* bom, std::size_t n) { return bytes.compare(0, n, bom, n) == 0; };
-    if (starts("\xFF\xFE", 2)) return Coding::Utf16Le;
-    if (starts("\xFE\xFF", 2)) return Coding::Utf16Be;
-    if (starts("\xEF\xBB\xBF", 3)) return Coding::MarkedUtf8;
+    const auto at = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
+    if (at(0) == 0xFF && at(1) == 0xFE) return Coding::Utf16Le;
+    if (at(0) == 0xFE && at(1) == 0xFF) return Coding::Utf16Be;
+    if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Coding::MarkedUtf8;
     return Coding::Utf8;
 }
 
