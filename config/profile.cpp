@@ -1,5 +1,6 @@
 #include "config/profile.h"
 
+#include "platform/ascii_blocks.h"
 #include "platform/platform.h"
 #include "text/encoding.h"
 
@@ -7,8 +8,9 @@ namespace velkaron {
 namespace {
 
 // The reader's syntax is all ASCII. No byte below 0x80 is part of another character in UTF-8
-// (not even in a malformed sequence), so UTF-8 bytes are read as their text would be; an ANSI
-// code page may hold such bytes in its double-byte characters, so its text is decoded first.
+// (not even in a malformed sequence) or in a single-byte code page, so their bytes are read as
+// their text would be; a double-byte code page may hold such bytes in its characters, so its
+// text is decoded first.
 template <typename Char>
 bool IsBlank(Char c) { return c == ' ' || c == '\t' || c == '\v'; }
 
@@ -127,16 +129,33 @@ Line<Char> ReadLine(std::basic_string_view<Char> rawLine) {
     return {Line<Char>::Entry, Trim(line.substr(0, eq)), line.substr(eq + 1)};
 }
 
+// Where each line of a text ends, at its first CR or LF. Units: two searches for one character,
+// which the library does many units at a time; the next LF is searched for again only once it is
+// passed, so a text of CR alone stays linear.
+template <typename Char>
+struct LineEnds {
+    std::basic_string_view<Char> text;
+    std::size_t lf = 0;
+    // Where the line from start ends.
+    std::size_t From(std::size_t start) {
+        if (lf < start || start == 0) lf = std::min(text.find(Char('\n'), start), text.size());
+        return std::min(text.substr(0, lf).find(Char('\r'), start), lf);
+    }
+};
+// Bytes: one search for both, sixteen bytes a step.
+template <>
+struct LineEnds<char> {
+    std::string_view text;
+    std::size_t From(std::size_t start) { return start + ascii::LineEnd(text.data() + start, text.size() - start); }
+};
+
 // Calls visit(line) for each line of text, as ended by CR, LF or CR LF, until visit answers
-// false. Line ends are found by searches for one character, which the library does many bytes at
-// a time; the next LF is searched for again only once it is passed, so a text of CR alone stays
-// linear.
+// false.
 template <typename Char, typename Visit>
 void ForEachLine(std::basic_string_view<Char> text, Visit visit) {
-    std::size_t start = 0, lf = std::min(text.find(Char('\n')), text.size());
-    while (start <= text.size()) {
-        if (lf < start) lf = std::min(text.find(Char('\n'), start), text.size());
-        const std::size_t end = std::min(text.substr(0, lf).find(Char('\r'), start), lf);
+    LineEnds<Char> ends{text};
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = ends.From(start);
         if (!visit(ReadLine(text.substr(start, end - start)))) return;
         start = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     }
@@ -188,14 +207,20 @@ ProfileData ParseProfileText(std::u16string_view text) {
 std::size_t FindProfileValue(std::string_view fileBytes, std::string_view section, std::string_view key,
                              char16_t* value) {
     Coding coding = MarkedCoding(fileBytes);
-    const bool ascii = coding == Coding::Utf8 && IsAscii(fileBytes);
-    if (coding == Coding::Utf8 && !ascii && !IsValidUtf8(fileBytes)) coding = Coding::Ansi;
+    // Bytes that are no UTF-8 are in the ANSI code page; only a double-byte one must be decoded
+    // before its lines can be told.
+    if (coding == Coding::Utf8 && !platform::AnsiIsSingleByte() && !IsAscii(fileBytes) && !IsValidUtf8(fileBytes)) {
+        coding = Coding::Ansi;
+    }
     if (coding == Coding::Utf8 || coding == Coding::MarkedUtf8) {
         std::string_view bytes = fileBytes, found;
         if (coding == Coding::MarkedUtf8) bytes.remove_prefix(3);
         if (!FindValue(bytes.substr(0, bytes.find('\0')), section, key, found)) return kNoProfileValue;
-        if (!ascii) return platform::FromUtf8(found, value);
-        return static_cast<std::size_t>(std::copy(found.begin(), found.end(), value) - value);
+        // ASCII reads alike in every coding; only other bytes need the file's, and so a check of
+        // all its bytes.
+        if (IsAscii(found)) return static_cast<std::size_t>(std::copy(found.begin(), found.end(), value) - value);
+        const bool utf8 = coding == Coding::MarkedUtf8 || IsValidUtf8(fileBytes);
+        return (utf8 ? platform::FromUtf8 : platform::FromAnsi)(found, value);
     }
     const std::u16string text = DecodeProfileText(std::string(fileBytes), coding);
     const std::u16string wideSection(section.begin(), section.end()), wideKey(key.begin(), key.end());

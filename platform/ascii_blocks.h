@@ -84,6 +84,24 @@ inline std::size_t Run(const char* in, std::size_t n) {
     return i;
 }
 
+// Where the first CR or LF of in[0, n) is; n when there is none. A line of an INI text ends
+// there.
+inline std::size_t LineEnd(const char* in, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (const unsigned ends = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))))) {
+            return i + static_cast<unsigned>(__builtin_ctz(ends));
+        }
+    }
+#endif
+    while (i < n && in[i] != '\r' && in[i] != '\n') ++i;
+    return i;
+}
+
 // The length of the run of units 0001-007F at the start of in[0, n). out, with room for n
 // bytes, gets the run narrowed to bytes; bytes after the run, up to n, may be overwritten too.
 inline std::size_t NarrowRun(const char16_t* in, std::size_t n, char* out) {

@@ -103,6 +103,9 @@ void DeleteCriticalSection(CriticalSection& section) noexcept;
 std::size_t ToAnsi(std::u16string_view text, char* out);
 // bytes in the system ANSI code page.
 std::size_t FromAnsi(std::string_view bytes, char16_t* out);
+// Whether each character of the system ANSI code page is one byte (on Linux, Windows-1252, it
+// is); in a double-byte code page a byte below 0x80 may be the second byte of a character.
+bool AnsiIsSingleByte();
 // text as UTF-8; a lone surrogate becomes U+FFFD.
 std::size_t ToUtf8(std::u16string_view text, char* out);
 // bytes as UTF-8; each malformed sequence becomes U+FFFD.

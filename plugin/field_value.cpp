@@ -44,7 +44,7 @@ __attribute__((noinline)) std::int32_t DeliverMadeText(const char16_t* fileName,
         return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
     }
     OriginUnits units;
-    const std::u16string_view text = OriginText(HostText(fileName), field, units);
+    const std::u16string_view text = OriginText(fileName != nullptr ? fileName : u"", field, units);
     return !text.empty() && CopyToHostBuffer(text, valueBuffer, bufferSize) ? kFieldWideString : kFieldEmpty;
 }
 

@@ -34,7 +34,7 @@ std::size_t OriginValue(std::string_view bytes, OriginPart part, char16_t* out) 
     return part == OriginPart::Zone ? NameZone(out, count) : count;
 }
 
-std::u16string_view OriginText(std::u16string_view file, const TFieldsRec& field, OriginUnits& text) {
+std::u16string_view OriginText(const char16_t* file, const TFieldsRec& field, OriginUnits& text) {
     platform::StreamBytes bytes;
     if (!platform::ReadStream(file, field.OsStream, kOriginBytes, bytes) || bytes.size() == 0) return {};
     char16_t* const out = text.Reserve(std::max(bytes.size(), kOriginRoom));

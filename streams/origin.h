@@ -27,8 +27,9 @@ constexpr std::size_t kOriginRoom = 16;
 // count of units, 0 when the key is missing or empty.
 std::size_t OriginValue(std::string_view bytes, OriginPart part, char16_t* out);
 
-// The field's part of file's Zone.Identifier stream, held in text; empty when there is none.
+// The field's part of the Zone.Identifier stream of file (the host's zero-terminated name), held
+// in text; empty when there is none.
 using OriginUnits = SmallBuffer<char16_t, 2048>;
-std::u16string_view OriginText(std::u16string_view file, const TFieldsRec& field, OriginUnits& text);
+std::u16string_view OriginText(const char16_t* file, const TFieldsRec& field, OriginUnits& text);
 
 }  // namespace velkaron

@@ -232,6 +232,7 @@ void ShowLoadNote(const std::u16string& text) { ShowErrorBox(text, u"Velkaron");
 
 std::size_t ToAnsi(std::u16string_view text, char* out) { return EncodeWindows1252(text, out); }
 std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return DecodeWindows1252(bytes, out); }
+bool AnsiIsSingleByte() { return true; }
 std::size_t ToUtf8(std::u16string_view text, char* out) { return EncodeUtf8(text, out); }
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return DecodeUtf8(bytes, out); }
 

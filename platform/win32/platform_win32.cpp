@@ -285,6 +285,13 @@ static std::size_t Decode(UINT codePage, std::string_view bytes, char16_t* out) 
 
 std::size_t ToAnsi(std::u16string_view text, char* out) { return Encode(CP_ACP, text, out); }
 std::size_t FromAnsi(std::string_view bytes, char16_t* out) { return Decode(CP_ACP, bytes, out); }
+bool AnsiIsSingleByte() {
+    static const bool single = [] {
+        CPINFO info{};
+        return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+    }();
+    return single;
+}
 std::size_t ToUtf8(std::u16string_view text, char* out) { return Encode(CP_UTF8, text, out); }
 std::size_t FromUtf8(std::string_view bytes, char16_t* out) { return Decode(CP_UTF8, bytes, out); }
 

@@ -199,10 +199,13 @@ TEST(AsciiBlocks, EveryLengthAndEveryStop) {
                 if (stop.units == nul.units) continue;
                 EXPECT_EQ(HostText(text.c_str() + at).size(), text.size() - at);
                 if (base.units != a.units) continue;
-                for (char byte : {'\0', '\xE9', '\x7F'}) {
+                for (char byte : {'\0', '\xE9', '\x7F', '\x8D', '\x8A', '\r', '\n'}) {
                     std::string bytes(length, 'a');
                     if (at < length) bytes[at] = byte;
                     EXPECT_EQ(U8(Decoded(bytes, true)), U8(platform::DecodeWindows1252(bytes))) << length << " " << at;
+                    // A line ends at a CR or an LF only, not at a byte of the same low bits.
+                    const bool ends = at < length && (byte == '\r' || byte == '\n');
+                    EXPECT_EQ(ascii::LineEnd(bytes.data(), length), ends ? at : length) << length << " " << at;
                 }
             }
         }
