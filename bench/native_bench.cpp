@@ -176,25 +176,28 @@ void BM_ReadDeferred(benchmark::State& state) {
     }
 }
 
+// The host's two passes over the files: fields first to last of each with the offer to wait
+// (each answered "deferred"), then again for real.
+void BothPasses(const host::PluginApi& api, std::vector<std::u16string>& names, int first, int last) {
+    char16_t value[1024];
+    for (int pass : {1, 0}) {
+        for (std::u16string& name : names) {
+            for (int field = first; field <= last; ++field) {
+                benchmark::DoNotOptimize(api.ContentGetValueW(name.data(), field, 0, value, sizeof value, pass));
+            }
+        }
+    }
+}
+
 // The host's two passes over a folder: every field of every file with the offer to wait (each
 // answered "deferred"), then every field again for real; against one getxattr a field.
 void BM_Folder(benchmark::State& state) {
     Setup& s = Shared();
     Folder& folder = SharedFolder();
-    char16_t value[1024];
     char bytes[2048];
     Paired(
         state, 1,
-        [&] {
-            for (int pass : {1, 0}) {
-                for (std::u16string& name : folder.names) {
-                    for (int field = 0; field < 2; ++field) {
-                        benchmark::DoNotOptimize(
-                            s.plugin.api().ContentGetValueW(name.data(), field, 0, value, sizeof value, pass));
-                    }
-                }
-            }
-        },
+        [&] { BothPasses(s.plugin.api(), folder.names, 0, 1); },
         [&] {
             for (const std::string& path : folder.paths) {
                 for (const char* stream : kFolderStreams) {
@@ -251,20 +254,10 @@ void BM_FolderOrigin(benchmark::State& state) {
         for (const std::string& path : paths) made.push_back(fs::path(path).u16string());
         return made;
     }();
-    char16_t value[1024];
     char bytes[2048];
     Paired(
         state, 1,
-        [&] {
-            for (int pass : {1, 0}) {
-                for (std::u16string& name : names) {
-                    for (int field = 1; field <= 3; ++field) {
-                        benchmark::DoNotOptimize(
-                            origin.plugin.api().ContentGetValueW(name.data(), field, 0, value, sizeof value, pass));
-                    }
-                }
-            }
-        },
+        [&] { BothPasses(origin.plugin.api(), names, 1, 3); },
         [&] {
             for (const std::string& path : paths) {
                 for (int field = 1; field <= 3; ++field) {
